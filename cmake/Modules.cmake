@@ -1,0 +1,32 @@
+# One library a module: every .cpp in src/<module>/ (and its subfolders) belongs to it.
+function(peckish_module name)
+  cmake_parse_arguments(M "" "" "DEPS;PRIVATE_DEPS" ${ARGN})
+  file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
+  if(srcs)
+    add_library(peckish_${name} STATIC ${srcs})
+    target_include_directories(peckish_${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
+    target_compile_options(peckish_${name} PRIVATE ${PECKISH_WARNINGS})
+    target_link_libraries(peckish_${name} PUBLIC ${M_DEPS} PRIVATE ${M_PRIVATE_DEPS})
+  else()
+    add_library(peckish_${name} INTERFACE)
+    target_include_directories(peckish_${name} INTERFACE ${CMAKE_SOURCE_DIR}/src)
+    target_link_libraries(peckish_${name} INTERFACE ${M_DEPS})
+  endif()
+endfunction()
+
+# One GoogleTest executable a module: every .cpp in tests/<module>/.
+function(peckish_tests name)
+  cmake_parse_arguments(T "" "" "DEPS" ${ARGN})
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(NOT srcs)
+    return()
+  endif()
+  add_executable(test_${name} ${srcs})
+  target_compile_options(test_${name} PRIVATE ${PECKISH_WARNINGS})
+  target_include_directories(test_${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+  target_link_libraries(test_${name} PRIVATE ${T_DEPS} GTest::gtest GTest::gtest_main GTest::gmock Threads::Threads)
+  target_compile_definitions(test_${name} PRIVATE
+    PECKISH_SOURCE_DIR="${CMAKE_SOURCE_DIR}" PECKISH_BINARY_DIR="${CMAKE_BINARY_DIR}")
+  gtest_discover_tests(test_${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "SDL_VIDEODRIVER=offscreen;SDL_AUDIODRIVER=dummy;ALSOFT_DRIVERS=null;PECKISH_RESOURCES=${CMAKE_SOURCE_DIR}/resources")
+endfunction()

@@ -1,0 +1,31 @@
+#pragma once
+// Synchronous HTTP exchanges (libcurl underneath).
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace peckish::platform {
+
+struct HttpRequest {
+  std::string method = "GET";
+  std::string url;
+  std::vector<std::pair<std::string, std::string>> headers;
+  std::string body;
+  double timeoutSeconds = 60.0;
+  size_t maxResponseBytes = 4 * 1024 * 1024;  // a longer answer is cut off and reported as failed
+};
+
+struct HttpResponse {
+  bool ok = false;           // an answer arrived (any status)
+  long status = 0;           // HTTP status, 0 when no answer
+  std::string body;
+  std::string error;         // transport failure text when !ok
+  bool timedOut = false;
+};
+
+HttpResponse httpSend(const HttpRequest& request);
+
+// application/x-www-form-urlencoded percent-encoding of UTF-8 text (space as %20, unreserved kept).
+std::string formUrlEncode(const std::string& text);
+
+}  // namespace peckish::platform
