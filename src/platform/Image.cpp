@@ -4,7 +4,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <memory>
 
 #include "core/Log.h"
 #include "platform/Paths.h"
@@ -13,40 +12,58 @@ namespace peckish::platform {
 
 namespace {
 
-// Larger pictures are refused rather than decoded: the loader would halve them anyway, and a
-// corrupt header must not make us allocate gigabytes.
+// Larger pictures are refused rather than decoded: the texture loader would halve them anyway,
+// and a corrupt header must not make us allocate gigabytes.
 constexpr png_uint_32 kMaxSide = 16384;
 
-Ref<Image> finishRead(png_image& img, const std::string& what) {
-  const bool alpha = (img.format & PNG_FORMAT_FLAG_ALPHA) != 0;
-  if (img.width == 0 || img.height == 0 || img.width > kMaxSide || img.height > kMaxSide) {
-    engineLog("Image: %s has an unsupported size %ux%u", what.c_str(), img.width, img.height);
-    png_image_free(&img);
-    return nullptr;
+// Finishes a read begun on `png`; an empty image on failure (message in `why`).
+Image finishRead(png_image& png, std::string& why) {
+  Image out;
+  const bool alpha = (png.format & PNG_FORMAT_FLAG_ALPHA) != 0;
+  if (png.width == 0 || png.height == 0 || png.width > kMaxSide || png.height > kMaxSide) {
+    why = "unsupported size";
+    png_image_free(&png);
+    return out;
   }
-  img.format = PNG_FORMAT_RGBA;
-  std::vector<uint8_t> pixels(PNG_IMAGE_SIZE(img));
-  if (!png_image_finish_read(&img, nullptr, pixels.data(), 0, nullptr)) {
-    engineLog("Image: cannot decode %s: %s", what.c_str(), img.message);
-    png_image_free(&img);
-    return nullptr;
+  png.format = PNG_FORMAT_RGBA;
+  std::vector<std::uint8_t> buf(PNG_IMAGE_SIZE(png));
+  if (!png_image_finish_read(&png, nullptr, buf.data(), 0, nullptr)) {
+    why = png.message;
+    png_image_free(&png);
+    return out;
   }
-  // Every decoded PNG has a colour space (grey or RGB); only its alpha channel varies.
-  return make<Image>(img.width, img.height, std::move(pixels), true,
-                     alpha ? ImageAlphaInfo::Last : ImageAlphaInfo::None);
+  out.width = static_cast<int>(png.width);
+  out.height = static_cast<int>(png.height);
+  out.rgba = std::move(buf);
+  out.colorSpace = true;  // grey and RGB files alike
+  out.alphaInfo = alpha ? ImageAlphaInfo::Last : ImageAlphaInfo::None;
+  return out;
+}
+
+Image readFile(const std::string& path, std::string& why) {
+  png_image png;
+  std::memset(&png, 0, sizeof png);
+  png.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&png, path.c_str())) {
+    why = png.message;
+    png_image_free(&png);
+    return Image{};
+  }
+  return finishRead(png, why);
 }
 
 }  // namespace
 
-Image::Image(unsigned width, unsigned height, std::vector<uint8_t> rgba, bool colorSpace,
-             ImageAlphaInfo alphaInfo)
-    : width_(width), height_(height), rgba_(std::move(rgba)), colorSpace_(colorSpace),
-      alphaInfo_(alphaInfo) {
-  rgba_.resize(size_t(width_) * height_ * 4, 0);
+std::uint32_t Image::pixel(int x, int y) const {
+  if (x < 0 || y < 0 || x >= width || y >= height) return 0;
+  const size_t i = (static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)) * 4;
+  if (i + 3 >= rgba.size()) return 0;
+  return (std::uint32_t{rgba[i]} << 24) | (std::uint32_t{rgba[i + 1]} << 16) | (std::uint32_t{rgba[i + 2]} << 8) |
+         std::uint32_t{rgba[i + 3]};
 }
 
 bool Image::hasAlpha() const {
-  switch (alphaInfo_) {
+  switch (alphaInfo) {
     case ImageAlphaInfo::PremultipliedLast:
     case ImageAlphaInfo::PremultipliedFirst:
     case ImageAlphaInfo::Last:
@@ -58,60 +75,27 @@ bool Image::hasAlpha() const {
   }
 }
 
-Ref<Image> Image::imageNamed(const std::string& fileName) {
-  if (fileName.empty()) return nullptr;
-  std::string path = fileName.front() == '/' ? fileName : pathForResource(fileName);
-  if (path.empty() || !fileExists(path)) {
-    engineLog("Image: no resource named %s", fileName.c_str());
-    return nullptr;
-  }
-  return imageWithContentsOfFile(path);
-}
+bool writePNG(const std::string& path, const Image& image) { return writePNG(path, image, 4); }
 
-Ref<Image> Image::imageWithContentsOfFile(const std::string& path) {
-  png_image img;
-  std::memset(&img, 0, sizeof img);
-  img.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_file(&img, path.c_str())) {
-    engineLog("Image: cannot read %s: %s", path.c_str(), img.message);
-    png_image_free(&img);
-    return nullptr;
-  }
-  return finishRead(img, path);
-}
-
-Ref<Image> Image::imageWithPNGData(const void* data, size_t size) {
-  if (!data || size == 0) return nullptr;
-  png_image img;
-  std::memset(&img, 0, sizeof img);
-  img.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_memory(&img, data, size)) {
-    engineLog("Image: cannot read PNG data: %s", img.message);
-    png_image_free(&img);
-    return nullptr;
-  }
-  return finishRead(img, "PNG data");
-}
-
-bool writePNG(const std::string& path, unsigned width, unsigned height, const uint8_t* rgba,
-              int channels) {
-  if (!rgba || width == 0 || height == 0 || channels < 1 || channels > 4) return false;
-  png_image img;
-  std::memset(&img, 0, sizeof img);
-  img.version = PNG_IMAGE_VERSION;
-  img.width = width;
-  img.height = height;
-  static const png_uint_32 formats[] = {PNG_FORMAT_GRAY, PNG_FORMAT_GA, PNG_FORMAT_RGB,
-                                        PNG_FORMAT_RGBA};
-  img.format = formats[channels - 1];
-  std::vector<uint8_t> packed;
-  const uint8_t* src = rgba;
+bool writePNG(const std::string& path, const Image& image, int channels) {
+  if (image.empty() || image.rgba.size() < static_cast<size_t>(image.width) * image.height * 4) return false;
+  if (channels < 1 || channels > 4) return false;
+  png_image png;
+  std::memset(&png, 0, sizeof png);
+  png.version = PNG_IMAGE_VERSION;
+  png.width = static_cast<png_uint_32>(image.width);
+  png.height = static_cast<png_uint_32>(image.height);
+  static const png_uint_32 formats[] = {PNG_FORMAT_GRAY, PNG_FORMAT_GA, PNG_FORMAT_RGB, PNG_FORMAT_RGBA};
+  png.format = formats[channels - 1];
+  std::vector<std::uint8_t> packed;
+  const std::uint8_t* src = image.rgba.data();
   if (channels != 4) {
-    // Pick R (grey), R+A, or R+G+B out of each RGBA pixel.
-    packed.resize(size_t(width) * height * channels);
-    for (size_t i = 0, n = size_t(width) * height; i < n; ++i) {
-      const uint8_t* p = rgba + i * 4;
-      uint8_t* q = packed.data() + i * channels;
+    // Pick R (grey), R + A, or R, G, B out of each RGBA pixel.
+    const size_t n = static_cast<size_t>(image.width) * image.height;
+    packed.resize(n * channels);
+    for (size_t i = 0; i < n; ++i) {
+      const std::uint8_t* p = image.rgba.data() + i * 4;
+      std::uint8_t* q = packed.data() + i * channels;
       switch (channels) {
         case 1: q[0] = p[0]; break;
         case 2: q[0] = p[0]; q[1] = p[3]; break;
@@ -120,10 +104,48 @@ bool writePNG(const std::string& path, unsigned width, unsigned height, const ui
     }
     src = packed.data();
   }
-  bool ok = png_image_write_to_file(&img, path.c_str(), 0, src, 0, nullptr) != 0;
-  if (!ok) engineLog("Image: cannot write %s: %s", path.c_str(), img.message);
-  png_image_free(&img);
-  return ok;
+  const std::string tmp = path + ".part";
+  if (!png_image_write_to_file(&png, tmp.c_str(), 0, src, 0, nullptr)) {
+    png_image_free(&png);
+    std::remove(tmp.c_str());
+    return false;
+  }
+  if (std::rename(tmp.c_str(), path.c_str()) != 0) {
+    std::remove(tmp.c_str());
+    return false;
+  }
+  return true;
+}
+
+Image readPNG(const std::string& path) {
+  std::string why;
+  return readFile(path, why);
+}
+
+Image readPNGData(const void* data, std::size_t size) {
+  if (!data || size == 0) return Image{};
+  png_image png;
+  std::memset(&png, 0, sizeof png);
+  png.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_memory(&png, data, size)) {
+    png_image_free(&png);
+    return Image{};
+  }
+  std::string why;
+  return finishRead(png, why);
+}
+
+Image imageNamed(const std::string& fileName) {
+  if (fileName.empty()) return Image{};
+  const std::string path = fileName.front() == '/' ? fileName : pathForResource(fileName);
+  if (path.empty() || !fileExists(path)) {
+    engineLog("Image: no resource named %s", fileName.c_str());
+    return Image{};
+  }
+  std::string why;
+  Image img = readFile(path, why);
+  if (img.empty()) engineLog("Image: cannot decode %s: %s", path.c_str(), why.c_str());
+  return img;
 }
 
 }  // namespace peckish::platform

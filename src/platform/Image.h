@@ -1,16 +1,11 @@
 #pragma once
-// The platform's image service: a decoded bitmap with the facts a texture loader asks about
-// (pixel size, colour space, kind of alpha). PNG files are decoded with libpng.
-//
-// Pixels are always kept as 8-bit R, G, B, A, top row first, not premultiplied; the alpha
-// of an image without an alpha channel is 255. A mask (no colour space) keeps its coverage
-// in the A byte.
+// The platform's image service: an RGBA picture in memory (8 bits a channel, rows top first,
+// colour not premultiplied) and PNG files through libpng. Screenshots write pictures; the texture
+// loader reads resources and asks the facts a bitmap carries (colour space, kind of alpha).
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
-
-#include "core/Object.h"
 
 namespace peckish::platform {
 
@@ -26,40 +21,35 @@ enum class ImageAlphaInfo : int {
   Only = 7,
 };
 
-class Image : public Object {
- public:
-  // A bitmap from raw RGBA bytes (width x height x 4, top row first). colorSpace false makes a
-  // mask; alphaInfo tells whether the A bytes mean anything.
-  Image(unsigned width, unsigned height, std::vector<uint8_t> rgba, bool colorSpace,
-        ImageAlphaInfo alphaInfo);
+struct Image {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint8_t> rgba;  // width * height * 4 bytes, rows top first
+  // A picture without a colour space is a mask: its coverage is in the A bytes.
+  bool colorSpace = true;
+  // Last: the A bytes are the picture's alpha. None: the picture is opaque (A bytes are 255).
+  ImageAlphaInfo alphaInfo = ImageAlphaInfo::Last;
 
-  // Looks a resource up by file name ("Rooster.png") in the resource folder and decodes it;
-  // an absolute path is used as given. Null when the file is missing or not a readable PNG.
-  static Ref<Image> imageNamed(const std::string& fileName);
-  // Decodes a PNG file; null (and one log line saying why) on any failure.
-  static Ref<Image> imageWithContentsOfFile(const std::string& path);
-  // Decodes PNG bytes held in memory; null on failure.
-  static Ref<Image> imageWithPNGData(const void* data, size_t size);
-
-  unsigned width() const { return width_; }
-  unsigned height() const { return height_; }
-  bool hasColorSpace() const { return colorSpace_; }
-  ImageAlphaInfo alphaInfo() const { return alphaInfo_; }
+  bool empty() const { return width <= 0 || height <= 0 || rgba.empty(); }
+  // The pixel at (x, y), y counted from the top, as 0xRRGGBBAA; 0 outside the picture.
+  std::uint32_t pixel(int x, int y) const;
+  // Whether the bitmap carries alpha (premultiplied or not, first or last, or alpha only).
   bool hasAlpha() const;
-  const std::vector<uint8_t>& pixels() const { return rgba_; }  // RGBA, width x 4 bytes a row
-
- private:
-  unsigned width_;
-  unsigned height_;
-  std::vector<uint8_t> rgba_;
-  bool colorSpace_;
-  ImageAlphaInfo alphaInfo_;
 };
 
-// Writes RGBA bytes (width x 4 a row, top row first) as an 8-bit PNG file with the given number
-// of channels: 4 RGBA, 3 RGB, 2 grey + alpha, 1 grey (grey is taken from the R byte).
-// True on success. Used by screenshots and tests.
-bool writePNG(const std::string& path, unsigned width, unsigned height, const uint8_t* rgba,
-              int channels = 4);
+// Writes the image as an 8-bit RGBA PNG. False (and nothing left behind) on failure.
+bool writePNG(const std::string& path, const Image& image);
+// Writes the image as an 8-bit PNG with the given number of channels: 4 RGBA, 3 RGB,
+// 2 grey + alpha, 1 grey (grey is taken from the R byte).
+bool writePNG(const std::string& path, const Image& image, int channels);
+// Reads any PNG into 8-bit RGBA; alphaInfo says whether the file had an alpha channel (or a
+// transparent palette entry). An empty image on failure.
+Image readPNG(const std::string& path);
+// The same from PNG bytes in memory.
+Image readPNGData(const void* data, std::size_t size);
+// Looks a resource up by file name ("Rooster.png") in the resource folder and decodes it; an
+// absolute path is used as given. An empty image (and one log line saying why) when the file is
+// missing or not a readable PNG.
+Image imageNamed(const std::string& fileName);
 
 }  // namespace peckish::platform

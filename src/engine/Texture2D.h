@@ -1,0 +1,103 @@
+#pragma once
+// Texture2D: the one wrapper of a GL texture. Sides are powers of two; the useful picture lies
+// in texture space from (0, 0) to (maxS, maxT), its top row at t = 0. Textures are made from raw
+// pixels, from a decoded image, or from a string drawn in a font, and are immutable afterwards.
+//
+// Buffers handed to the GL are row-major, tightly packed, top row first:
+//   RGBA8888  bytes R, G, B, A with colour premultiplied by alpha (images with alpha)
+//   RGB565    16-bit (R >> 3) << 11 | (G >> 2) << 5 | (B >> 3) (images without alpha)
+//   A8        one coverage byte (masks and all text; the colour comes from the GL colour)
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/Object.h"
+#include "math/Vec2.h"
+
+namespace peckish {
+
+namespace platform {
+struct Image;
+}
+
+enum class TexturePixelFormat : int32_t {
+  RGBA8888 = 1,
+  RGB565 = 2,
+  A8 = 3,
+};
+
+// The largest texture side; larger pictures are halved until they fit.
+inline constexpr unsigned kMaxTextureSize = 1024;
+
+// n unchanged when it is 0, 1 or a power of two, else the next power of two.
+unsigned nextPowerOfTwo(unsigned n);
+
+// The pixel buffer a texture is uploaded from, with its geometry.
+struct TextureData {
+  TexturePixelFormat format = TexturePixelFormat::RGBA8888;
+  unsigned width = 0;   // texture side in pixels (power of two)
+  unsigned height = 0;
+  CGSize contentSize;   // the picture's size in pixels (halved along with the sides)
+  std::vector<uint8_t> pixels;
+};
+
+class Texture2D : public Object {
+ public:
+  // The designated initialiser: uploads width x height pixels of the given format (copied, not
+  // kept). An unknown format raises NSInternalInconsistencyException with an empty reason.
+  Texture2D(const void* data, TexturePixelFormat format, unsigned width, unsigned height,
+            CGSize contentSize);
+  // Renders a string into an A8 texture of the power-of-two size of `dimensions` (truncated,
+  // no maximum). The text is laid out in the box (0, 0, dimensions) with word wrapping and the
+  // alignment (0 left, 1 centred, 2 right); the content size is `dimensions` unchanged.
+  Texture2D(const std::string& string, CGSize dimensions, int alignment,
+            const std::string& fontName, float fontSize);
+  ~Texture2D() override;
+
+  // Factory forms of the initialisers.
+  static Ref<Texture2D> initWithString(const std::string& string, CGSize dimensions, int alignment,
+                                       const std::string& fontName, float fontSize);
+  // A texture from a decoded image; null (logging "Image is Null") when there is no image
+  // (a null pointer or an empty picture).
+  static Ref<Texture2D> initWithImage(const platform::Image* image);
+
+  // The buffer initWithImage uploads, built without touching the GL (nullopt for an empty image).
+  // Raises NSInternalInconsistencyException "Invalid pixel format" for an unknown format.
+  static std::optional<TextureData> imageData(const platform::Image& image);
+  // The A8 buffer the text initialiser uploads.
+  static TextureData textData(const std::string& string, CGSize dimensions, int alignment,
+                              const std::string& fontName, float fontSize);
+
+  uint32_t name() const { return _name; }
+  CGSize contentSize() const { return _size; }
+  unsigned pixelsWide() const { return _width; }
+  unsigned pixelsHigh() const { return _height; }
+  TexturePixelFormat pixelFormat() const { return _format; }
+  float maxS() const { return _maxS; }
+  float maxT() const { return _maxT; }
+
+  // "<Texture2D = 0x... | Name = n | Dimensions = wxh | Coordinates = (s, t)>"
+  std::string description() const;
+
+  // Draw the picture as one quad with its lower-left corner at the point (covering the content
+  // size), or stretched over the rectangle. The caller enables the vertex and texture-coordinate
+  // arrays and 2-D texturing; the picture's top edge is drawn at the larger y.
+  void drawAtPoint(CGPoint point) const;
+  void drawInRect(CGRect rect) const;
+
+ private:
+  explicit Texture2D(const TextureData& data);
+  void create(const void* data, TexturePixelFormat format, unsigned width, unsigned height,
+              CGSize contentSize);
+
+  uint32_t _name = 0;
+  CGSize _size;
+  unsigned _width = 0;
+  unsigned _height = 0;
+  TexturePixelFormat _format = TexturePixelFormat::RGBA8888;
+  float _maxS = 0.f;
+  float _maxT = 0.f;
+};
+
+}  // namespace peckish
