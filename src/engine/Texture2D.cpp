@@ -1,6 +1,6 @@
 #include "engine/Texture2D.h"
 
-#include <GLES/gl.h>
+#include "platform/GLES.h"
 
 #include <algorithm>
 #include <cinttypes>
