@@ -17,6 +17,9 @@ trap 'rm -rf "$work"' EXIT
 
 RATE=22050
 S=(-r "$RATE" -c 1 -b 16)   # the sample format of every intermediate file
+# Sounds are synthesised at 44.1 kHz (sox's pluck needs it) and written at 22.05 kHz.
+SYNTH=44100
+N=(-r "$SYNTH" -c 1 -n)     # generated input; lengths given in samples count at this rate
 
 # Writes WAV $1 as a 16-bit CAF into resources/ under the name $2 and checks that libsndfile reads it.
 to_caf() {
@@ -30,25 +33,25 @@ to_caf() {
 effects() {
   cd "$work"
   # Hit: a bright pop. A fast upward chirp, its octave, and a tiny burst of noise for the attack.
-  sox -n "${S[@]}" pop1.wav synth 0.14 sine 520-1560 fade q 0.003 0.14 0.10 vol 0.8
-  sox -n "${S[@]}" pop2.wav synth 0.14 sine 1040-3120 fade q 0.003 0.14 0.10 vol 0.3
-  sox -n "${S[@]}" pop3.wav synth 0.02 pinknoise fade q 0.001 0.02 0.018 vol 0.4 pad 0 0.12
+  sox "${N[@]}" "${S[@]}" pop1.wav synth 0.14 sine 520-1560 fade q 0.003 0.14 0.10 vol 0.8
+  sox "${N[@]}" "${S[@]}" pop2.wav synth 0.14 sine 1040-3120 fade q 0.003 0.14 0.10 vol 0.3
+  sox "${N[@]}" "${S[@]}" pop3.wav synth 0.02 pinknoise fade q 0.001 0.02 0.018 vol 0.4 pad 0 0.12
   sox -m pop1.wav pop2.wav pop3.wav hit.wav norm -1
   to_caf hit.wav Hit.caf
 
   # Miss: a low buzz. Two slightly detuned, slowly falling buzzy tones with a fast tremolo.
-  sox -n "${S[@]}" buzz1.wav synth 0.45 sawtooth 140-105 fade q 0.01 0.45 0.15
-  sox -n "${S[@]}" buzz2.wav synth 0.45 square 141.5-106 fade q 0.01 0.45 0.15 vol 0.5
+  sox "${N[@]}" "${S[@]}" buzz1.wav synth 0.45 sawtooth 140-105 fade q 0.01 0.45 0.15
+  sox "${N[@]}" "${S[@]}" buzz2.wav synth 0.45 square 141.5-106 fade q 0.01 0.45 0.15 vol 0.5
   sox -m buzz1.wav buzz2.wav miss.wav tremolo 18 60 lowpass 1200 norm -3
   to_caf miss.wav Miss.caf
 
   # GameOver: a descending jingle G5 E5 C5 A4, then a wobbly "wah-wah" sliding down from G4.
   local i=0 n
   for n in G5 E5 C5 A4; do
-    sox -n "${S[@]}" jingle$i.wav synth 0.18 pluck "$n" synth 0.18 sine mix "$n" fade q 0.005 0.18 0.06
+    sox "${N[@]}" "${S[@]}" jingle$i.wav synth 0.18 pluck "$n" synth 0.18 sine mix "$n" fade q 0.005 0.18 0.06
     i=$((i + 1))
   done
-  sox -n "${S[@]}" jingle4.wav synth 0.9 triangle G4-D4 tremolo 6 40 lowpass 2500 fade q 0.01 0.9 0.4
+  sox "${N[@]}" "${S[@]}" jingle4.wav synth 0.9 triangle G4-D4 tremolo 6 40 lowpass 2500 fade q 0.01 0.9 0.4
   sox jingle0.wav jingle1.wav jingle2.wav jingle3.wav jingle4.wav gameover.wav norm -1
   to_caf gameover.wav GameOver.caf
 }
@@ -95,11 +98,13 @@ lines() {
 
 # ---------------------------------------------------------------------------------------------
 # Music. Every part of a tune is a chain of slots whose lengths are whole multiples of one
-# eighth note counted in samples, so the parts stay in step to the sample. Every note fades out
+# eighth note counted in samples, so the parts stay in step to the sample (at the synthesis rate). Every note fades out
 # inside its slot and the last bar leads back into the first, so the file loops without a seam.
 
 declare -A CACHE
 seg_no=0
+
+M=(-r "$SYNTH" -c 1 -b 16)  # the format of the music's intermediate files
 
 # seg LENGTH_SAMPLES KIND NOTE... : makes the file of one slot (cached by its arguments) and leaves
 # its name in SEG. (Not called in a subshell, so that the cache survives.)
@@ -109,33 +114,35 @@ seg() {
   local key="$len|$kind|$*"
   if [ -n "${CACHE[$key]:-}" ]; then SEG=${CACHE[$key]}; return; fi
   local f="seg$seg_no.wav"; seg_no=$((seg_no + 1))
-  local secs; secs=$(awk -v n="$len" -v r="$RATE" 'BEGIN { printf "%.6f", n / r }')
+  # the slot in seconds, rounded down (fade takes its stop position in seconds: given in samples,
+  # it would count them at a rate other than ours)
+  local secs; secs=$(awk -v n="$len" -v r="$SYNTH" 'BEGIN { printf "%.6f", int(n / r * 1e6) / 1e6 }')
   case "$kind" in
     rest)
-      sox -n "${S[@]}" "$f" trim 0 "${len}s" ;;
+      sox "${N[@]}" "${M[@]}" "$f" trim 0 "${len}s" ;;
     marimba)   # a soft mallet: plucked string plus a sine, decaying over the slot
-      sox -n "${S[@]}" "$f" synth "${len}s" pluck "$1" synth "${len}s" sine mix "$1" \
-        fade l 0.003 "$secs" "$(awk -v s="$secs" 'BEGIN { print s - 0.004 }')" vol 0.5 ;;
+      sox "${N[@]}" "${M[@]}" "$f" synth "${len}s" pluck "$1" synth "${len}s" sine mix "$1" \
+        vol 0.5 fade l 0.003 "$secs" "$(awk -v s="$secs" 'BEGIN { print s - 0.004 }')" ;;
     pluck)
-      sox -n "${S[@]}" "$f" synth "${len}s" pluck "$1" fade q 0.002 "$secs" 0.03 vol 0.6 ;;
+      sox "${N[@]}" "${M[@]}" "$f" synth "${len}s" pluck "$1" vol 0.6 fade q 0.002 "$secs" 0.03 ;;
     chord)     # three plucked notes, short and light (the "pah" of oom-pah)
-      sox -n -r "$RATE" -c 3 -b 16 "$f.3.wav" synth 0.16 pluck "$1" pluck "$2" pluck "$3"
-      sox "$f.3.wav" "${S[@]}" "$f" remix - fade q 0.002 0.16 0.05 vol 0.35 pad 0 "$((len - 3528))s" ;;
+      sox -r "$SYNTH" -c 3 -n -b 16 "$f.3.wav" synth 0.16 pluck "$1" pluck "$2" pluck "$3"
+      sox "$f.3.wav" "${M[@]}" "$f" remix - fade q 0.002 0.16 0.05 vol 0.35 pad 0 "$((len - 7056))s" ;;
     lead)      # a square lead, played staccato, softened by a low-pass filter
       local on=$((len * 7 / 10))
-      sox -n "${S[@]}" "$f" synth "${on}s" square "$1" lowpass 2600 fade q 0.004 "${on}s" 0.03 vol 0.22 \
+      sox "${N[@]}" "${M[@]}" "$f" synth "${on}s" square "$1" vol 0.22 lowpass 2600 fade q 0.004 "${on}s" 0.03 \
         pad 0 "$((len - on))s" ;;
     bass)      # a round bass: triangle with a short pluck on top
-      sox -n "${S[@]}" "$f" synth "${len}s" triangle "$1" synth "${len}s" pluck mix "$1" \
-        fade q 0.004 "$secs" "$(awk -v s="$secs" 'BEGIN { print s * 0.4 }')" vol 0.55 ;;
+      sox "${N[@]}" "${M[@]}" "$f" synth "${len}s" triangle "$1" synth "${len}s" pluck mix "$1" vol 0.55 \
+        fade q 0.004 "$secs" "$(awk -v s="$secs" 'BEGIN { print s * 0.4 }')" ;;
     kick)
-      sox -n "${S[@]}" "$f" synth 0.14 sine 130-45 fade q 0.002 0.14 0.1 vol 0.7 pad 0 "$((len - 3087))s" ;;
+      sox "${N[@]}" "${M[@]}" "$f" synth 0.14 sine 130-45 fade q 0.002 0.14 0.1 vol 0.7 pad 0 "$((len - 6174))s" ;;
     snare)
-      sox -n "${S[@]}" "$f" synth 0.12 whitenoise bandpass 1800 1.2q fade q 0.001 0.12 0.11 vol 0.45 \
-        pad 0 "$((len - 2646))s" ;;
+      sox "${N[@]}" "${M[@]}" "$f" synth 0.12 whitenoise vol 0.45 bandpass 1800 1.2q fade q 0.001 0.12 0.11 \
+        pad 0 "$((len - 5292))s" ;;
     hat)
-      sox -n "${S[@]}" "$f" synth 0.04 whitenoise highpass 7000 fade q 0.001 0.04 0.038 vol 0.2 \
-        pad 0 "$((len - 882))s" ;;
+      sox "${N[@]}" "${M[@]}" "$f" synth 0.04 whitenoise vol 0.2 highpass 7000 fade q 0.001 0.04 0.038 \
+        pad 0 "$((len - 1764))s" ;;
   esac
   CACHE[$key]="$f"
   SEG=$f
@@ -194,7 +201,7 @@ drums() {
 # mix the parts and encode a mono MP3 of modest bit rate
 finish() {
   local name=$1; shift
-  sox -m "$@" "${S[@]}" mix.wav norm -4
+  sox -m "$@" "${S[@]}" mix.wav norm -4   # the -v weights are kept low enough not to clip
   lame --quiet -m m -b 48 --resample 22.05 mix.wav "$out/$name"
   sndfile-info "$out/$name" | grep -q 'Sample Rate : 22050' || { echo "make-sounds: $name unreadable" >&2; exit 1; }
   printf 'make-sounds: %-16s %6.2f s\n' "$name" "$(soxi -D mix.wav)"
@@ -204,7 +211,7 @@ music() {
   cd "$work"
   # The menu tune: an easy oom-pah in C, about 115 beats a minute, 16 bars (33.3 s).
   # Chords: C Am F G | C Am Dm G | F G Em Am | F G C C
-  local E=5733   # one eighth note: 0.26 s
+  local E=11466  # one eighth note: 0.26 s at 44.1 kHz
   part menu_lead.wav $E marimba \
     E5:2 G5:2 E5:1 D5:1 C5:2   A4:2 C5:2 E5:3 r:1   F5:2 E5:1 D5:1 C5:2 A4:2   G4:2 B4:2 D5:3 r:1 \
     E5:2 G5:2 A5:1 G5:1 E5:2   C5:2 E5:2 A5:3 r:1   F5:2 A5:2 F5:1 E5:1 D5:2   B4:2 D5:2 G5:3 r:1 \
@@ -219,11 +226,11 @@ music() {
     C4-E4-G4 C4-E4-A4 C4-F4-A4 B3-D4-G4  C4-E4-G4 C4-E4-A4 D4-F4-A4 B3-D4-G4 \
     C4-F4-A4 B3-D4-G4 B3-E4-G4 C4-E4-A4  C4-F4-A4 B3-D4-G4 C4-E4-G4 C4-E4-G4
   drums menu_drums.wav $E 16 "h.h.h.hh"
-  finish MenuMusic.mp3 -v 1.0 menu_lead.wav -v 0.9 menu_bass.wav -v 0.8 menu_chords.wav -v 0.6 menu_drums.wav
+  finish MenuMusic.mp3 -v 0.5 menu_lead.wav -v 0.45 menu_bass.wav -v 0.4 menu_chords.wav -v 0.3 menu_drums.wav
 
   # The game tune: a bouncy chiptune in F, 150 beats a minute, 16 bars (25.6 s).
   # Chords: F Dm Bb C | F Dm Gm C | Bb C Am Dm | Gm C F F
-  E=4410         # one eighth note: 0.2 s
+  E=8820         # one eighth note: 0.2 s at 44.1 kHz
   part game_lead.wav $E lead \
     C5:1 C5:1 A4:1 C5:1 F5:2 C5:2   D5:1 D5:1 F5:1 D5:1 A4:2 r:2   Bb4:1 D5:1 F5:1 D5:1 Bb4:2 D5:2   C5:1 E5:1 G5:1 E5:1 C5:2 r:2 \
     A5:1 G5:1 F5:1 G5:1 A5:2 F5:2   F5:1 E5:1 D5:1 E5:1 F5:2 D5:2   G5:1 F5:1 D5:1 Bb4:1 G4:2 Bb4:2   C5:2 E5:2 G5:2 r:2 \
@@ -242,7 +249,7 @@ music() {
     A3-C4-F4 A3-D4-F4 Bb3-D4-F4 G3-C4-E4  A3-C4-F4 A3-D4-F4 Bb3-D4-G4 G3-C4-E4 \
     Bb3-D4-F4 G3-C4-E4 A3-C4-E4 A3-D4-F4  Bb3-D4-G4 G3-C4-E4 A3-C4-F4 A3-C4-F4
   drums game_drums.wav $E 16 "khshkhsh"
-  finish GameMusic.mp3 -v 1.0 game_lead.wav -v 0.8 game_bass.wav -v 0.6 game_chords.wav -v 0.7 game_drums.wav
+  finish GameMusic.mp3 -v 0.5 game_lead.wav -v 0.4 game_bass.wav -v 0.3 game_chords.wav -v 0.35 game_drums.wav
 }
 
 [ $# -eq 0 ] && set -- effects lines music
