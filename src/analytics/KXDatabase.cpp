@@ -1,0 +1,245 @@
+#include "analytics/KXDatabase.h"
+
+#include <sqlite3.h>
+
+#include <climits>
+#include <cstdio>
+#include <fstream>
+
+#include "core/Exception.h"
+#include "core/Log.h"
+#include "platform/Paths.h"
+
+namespace peckish {
+
+namespace {
+constexpr const char* kCreateTable =
+    "CREATE TABLE IF NOT EXISTS items (id INTEGER NOT NULL PRIMARY KEY AUTOINCREMENT, type INTEGER NOT NULL, "
+    "time TEXT NOT NULL,session TEXT NOT NULL, action TEXT, latitude REAL, longitude REAL, altitude REAL)";
+constexpr const char* kDropTable = "DROP TABLE items";
+constexpr const char* kInsertAction = "INSERT INTO items ( type,time,session,action ) VALUES (?,?,?,?)";
+constexpr const char* kInsertGeo =
+    "INSERT INTO items (type,time,session,latitude,longitude,altitude ) VALUES (?,?,?,?,?,?)";
+constexpr const char* kSelectOldest = "SELECT * FROM items ORDER BY id LIMIT ?";
+constexpr const char* kDeletePrefix = "DELETE FROM items WHERE id IN (";
+constexpr const char* kCount = "SELECT count(id) FROM items";
+
+constexpr const char* kPrepareFailed = "Error: failed to prepare statement with message '%s'.";
+constexpr const char* kInsertFailed = "Error: failed to inser item with message '%s'.";
+
+constexpr int kTypeAction = 0;
+constexpr int kTypeGeo = 1;
+
+std::string format1(const char* format, const char* arg) {
+  int n = std::snprintf(nullptr, 0, format, arg);
+  std::string s(n > 0 ? static_cast<std::size_t>(n) : 0, '\0');
+  std::snprintf(s.data(), s.size() + 1, format, arg);
+  return s;
+}
+
+std::string columnText(sqlite3_stmt* st, int col) {
+  const unsigned char* t = sqlite3_column_text(st, col);
+  if (!t) return {};
+  return std::string(reinterpret_cast<const char*>(t), static_cast<std::size_t>(sqlite3_column_bytes(st, col)));
+}
+
+// Prepares, and finalizes on every way out.
+class Statement {
+ public:
+  Statement(sqlite3* db, const char* sql) { ok_ = sqlite3_prepare_v2(db, sql, -1, &st_, nullptr) == SQLITE_OK; }
+  ~Statement() { sqlite3_finalize(st_); }
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+  bool prepared() const { return ok_; }
+  sqlite3_stmt* get() const { return st_; }
+  // A statement that failed to prepare steps to nothing (the failure was already reported).
+  int step() { return st_ ? sqlite3_step(st_) : SQLITE_MISUSE; }
+  void finalize() {
+    sqlite3_finalize(st_);
+    st_ = nullptr;
+  }
+
+ private:
+  sqlite3_stmt* st_ = nullptr;
+  bool ok_ = false;
+};
+
+void bindText(sqlite3_stmt* st, int index, const std::string& text) {
+  sqlite3_bind_text(st, index, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
+}
+
+struct Shared {
+  std::mutex mutex;
+  Ref<KXDatabase> instance;
+};
+Shared& shared() {
+  static Shared s;
+  return s;
+}
+}  // namespace
+
+KXDatabase* KXDatabase::sharedDatabase() {
+  Shared& s = shared();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  if (!s.instance) s.instance = make<KXDatabase>();
+  return s.instance.get();
+}
+
+void KXDatabase::purgeShared() {
+  Shared& s = shared();
+  Ref<KXDatabase> old;
+  {
+    std::lock_guard<std::mutex> lock(s.mutex);
+    old = std::move(s.instance);
+  }
+}
+
+KXDatabase::KXDatabase() : KXDatabase(platform::documentsDirectory()) {}
+
+KXDatabase::KXDatabase(std::string documentsDirectory) : documents_(std::move(documentsDirectory)) {
+  createDatabaseDirectory();
+  open();
+}
+
+KXDatabase::~KXDatabase() {
+  if (sqlDatabase_ && sqlite3_close(sqlDatabase_) != SQLITE_OK) {
+    // A destructor cannot raise; the report goes to the log.
+    engineLog("%s", format1("Error: failed to close database with message '%s'.", sqlite3_errmsg(sqlDatabase_)).c_str());
+    sqlite3_close_v2(sqlDatabase_);
+  }
+}
+
+void KXDatabase::fail(const char* format) {
+  throw Exception(kInternalInconsistency, format1(format, sqlite3_errmsg(sqlDatabase_)));
+}
+
+void KXDatabase::createDatabaseDirectory() {
+  if (!platform::createDirectories(documents_))
+    throw Exception(kInternalInconsistency, "Failed to create Documents directory.");
+  if (!platform::createDirectories(documents_ + "/Kestrix/"))
+    throw Exception(kInternalInconsistency, "Failed to create kestrix directory.");
+}
+
+void KXDatabase::open() {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  path_ = documents_ + "/Kestrix/kestrix.sql";
+  if (!platform::fileExists(path_)) std::ofstream(path_, std::ios::binary | std::ios::app);
+  if (sqlite3_open(path_.c_str(), &sqlDatabase_) != SQLITE_OK) {
+    std::string message = format1("Failed to open database with message '%s'.", sqlite3_errmsg(sqlDatabase_));
+    sqlite3_close(sqlDatabase_);
+    sqlDatabase_ = nullptr;
+    engineLog("%s", message.c_str());
+    throw Exception(kInternalInconsistency, message);
+  }
+  createTableIfNeeded();
+}
+
+void KXDatabase::createTableIfNeeded() {
+  Statement st(sqlDatabase_, kCreateTable);
+  if (!st.prepared()) fail(kPrepareFailed);
+  int rc = st.step();
+  st.finalize();
+  if (rc == SQLITE_ERROR) fail("Error: failed to create table with message '%s'.");
+}
+
+void KXDatabase::dropTable() {
+  {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    Statement st(sqlDatabase_, kDropTable);
+    if (!st.prepared()) fail(kPrepareFailed);
+    int rc = st.step();
+    st.finalize();
+    if (rc == SQLITE_ERROR) fail("Error: failed to drop table with message '%s'.");
+  }
+  createTableIfNeeded();
+}
+
+void KXDatabase::storeAction(const KXAction& action) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  const std::string time = action.timeString();
+  Statement st(sqlDatabase_, kInsertAction);
+  if (!st.prepared()) fail(kPrepareFailed);
+  sqlite3_bind_int(st.get(), 1, kTypeAction);
+  bindText(st.get(), 2, time);
+  bindText(st.get(), 3, action.session());
+  bindText(st.get(), 4, action.action());
+  int rc = st.step();
+  st.finalize();
+  if (rc == SQLITE_ERROR) fail(kInsertFailed);
+}
+
+void KXDatabase::storeGeo(const KXGeo& geo) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  const std::string time = geo.timeString();
+  Statement st(sqlDatabase_, kInsertGeo);
+  if (!st.prepared()) fail(kPrepareFailed);
+  sqlite3_bind_int(st.get(), 1, kTypeGeo);
+  bindText(st.get(), 2, time);
+  bindText(st.get(), 3, geo.session());
+  sqlite3_bind_double(st.get(), 4, static_cast<double>(geo.lat()));
+  sqlite3_bind_double(st.get(), 5, static_cast<double>(geo.lon()));
+  sqlite3_bind_double(st.get(), 6, static_cast<double>(geo.alt()));
+  int rc = st.step();
+  st.finalize();
+  if (rc == SQLITE_ERROR) fail(kInsertFailed);
+}
+
+std::vector<Ref<KXRecord>> KXDatabase::oldestActions(int count) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  std::vector<Ref<KXRecord>> result;
+  std::string deleteText = kDeletePrefix;
+  {
+    Statement st(sqlDatabase_, kSelectOldest);
+    if (!st.prepared()) fail(kPrepareFailed);
+    sqlite3_bind_int(st.get(), 1, count);
+    bool first = true;
+    while (st.step() == SQLITE_ROW) {
+      sqlite3_int64 id = sqlite3_column_int64(st.get(), 0);
+      if (id < INT_MIN || id > INT_MAX) {
+        // Formatting such an id as a 32-bit number would delete some other row (or none) and
+        // send this one again and again; take nothing and report it instead.
+        st.finalize();
+        throw Exception(kInternalInconsistency,
+                        "Error: item id " + std::to_string(id) + " is outside the 32-bit range.");
+      }
+      if (!first) deleteText += ',';
+      first = false;
+      deleteText += std::to_string(static_cast<int>(id));
+
+      int type = sqlite3_column_int(st.get(), 1);
+      std::string time = columnText(st.get(), 2);
+      std::string session = columnText(st.get(), 3);
+      if (type == kTypeAction) {
+        auto action = make<KXAction>(columnText(st.get(), 4), std::move(session));
+        action->setTimeString(std::move(time));
+        result.push_back(action);
+      } else if (type == kTypeGeo) {
+        auto geo = make<KXGeo>(static_cast<float>(sqlite3_column_double(st.get(), 5)),
+                               static_cast<float>(sqlite3_column_double(st.get(), 6)),
+                               static_cast<float>(sqlite3_column_double(st.get(), 7)), std::move(session));
+        geo->setTimeString(std::move(time));
+        result.push_back(geo);
+      }
+    }
+  }
+  deleteText += ')';
+  Statement del(sqlDatabase_, deleteText.c_str());
+  if (!del.prepared()) fail(kPrepareFailed);
+  int rc = del.step();
+  del.finalize();
+  if (rc == SQLITE_ERROR) fail("Error: failed to delete items with message '%s'.");
+  return result;
+}
+
+int KXDatabase::numItems() {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  Statement st(sqlDatabase_, kCount);
+  if (!st.prepared()) fail(kPrepareFailed);
+  int rc = st.step();
+  int n = rc == SQLITE_ROW ? sqlite3_column_int(st.get(), 0) : 0;
+  st.finalize();
+  if (rc == SQLITE_ERROR) fail(kInsertFailed);
+  return n;
+}
+
+}  // namespace peckish
