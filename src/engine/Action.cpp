@@ -14,12 +14,15 @@ namespace peckish {
 
 Action::Action() = default;
 
-Action::~Action() { engineLog("deallocing %s", objectDescription(this).c_str()); }
+Action::~Action() { engineLog("deallocing %s", objectDescription(this, type_).c_str()); }
 
 Ref<Action> Action::action() { return make<Action>(); }
 
 Node* Action::target() const { return target_.get(); }
-void Action::setTarget(Node* target) { target_.reset(target); }
+void Action::setTarget(Node* target) {
+  type_ = &typeid(*this);
+  target_.reset(target);
+}
 
 Ref<Action> Action::copy() const {
   Ref<Action> a = make<Action>();

@@ -23,6 +23,7 @@
 // Ownership: the action holds a reference to its target and the node's list holds the action; the
 // cycle lasts until the node drops the action from its list.
 #include <cstdint>
+#include <typeinfo>
 
 #include "core/Callback.h"
 #include "core/Object.h"
@@ -35,7 +36,8 @@ class Node;
 class Action : public Object {
  public:
   Action();
-  ~Action() override;  // logs "deallocing <Class: 0x...>"
+  // Logs "deallocing <Class: 0x...>" (the class as seen when the action was last given a target).
+  ~Action() override;
 
   static Ref<Action> action();
 
@@ -57,6 +59,9 @@ class Action : public Object {
 
  protected:
   Ref<Node> target_;
+
+ private:
+  const std::type_info* type_ = nullptr;
 };
 
 // Wall-clock reading with the 32-bit fields of the frame timing.

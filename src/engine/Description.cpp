@@ -10,9 +10,9 @@
 
 namespace peckish {
 
-std::string objectDescription(const Object* object) {
+std::string objectDescription(const Object* object, const std::type_info* type) {
   if (!object) return "(null)";
-  const char* mangled = typeid(*object).name();
+  const char* mangled = type ? type->name() : typeid(*object).name();
   int status = 0;
   char* demangled = abi::__cxa_demangle(mangled, nullptr, nullptr, &status);
   std::string name = (status == 0 && demangled) ? demangled : mangled;

@@ -49,7 +49,7 @@ Node* Node::add(Ref<Node> child, int z, std::string_view name) {
   if (!child) return this;
   auto it = std::find_if(children_.begin(), children_.end(), [z](const ChildEntry& e) { return e.z > z; });
   const auto at = it - children_.begin();
-  children_.insert(it, ChildEntry{z, child});
+  children_.insert(it, ChildEntry{z, child, nextOrder_++});
   childInserted(at);
   if (!name.empty()) {
     auto named = std::find_if(childrenNames_.begin(), childrenNames_.end(),
@@ -131,6 +131,7 @@ void Node::visit() {
       const ChildEntry& e = children_[static_cast<size_t>(b)];
       if (e.z >= 0) break;
       ++b;
+      if (!walk.covers(e)) continue;
       Ref<Node> child = e.node;
       child->visit();
     }
@@ -142,7 +143,7 @@ void Node::visit() {
     auto& b = walk.boundary();
     while (b < static_cast<std::ptrdiff_t>(children_.size())) {
       const ChildEntry& e = children_[static_cast<size_t>(b++)];
-      if (e.z < 0) continue;
+      if (e.z < 0 || !walk.covers(e)) continue;
       Ref<Node> child = e.node;
       child->visit();
     }

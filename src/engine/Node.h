@@ -21,6 +21,7 @@
 //     Use forEachChild / forEachChildReverse when the callback may add or remove children of this
 //     node; those walks tolerate changes to the list while they run.
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -44,6 +45,7 @@ class Node : public Object {
   struct ChildEntry {
     int z = 0;
     Ref<Node> node;
+    std::uint64_t order = 0;  // insertion count; walks skip children added after they began
   };
 
   Node();
@@ -87,8 +89,8 @@ class Node : public Object {
   const std::vector<ChildEntry>& children() const { return children_; }
 
   // Front-to-back / back-to-front walks that tolerate f adding or removing children of this node:
-  // a child removed before the walk reaches it is skipped, one inserted behind the walk's position
-  // is not visited, nothing is visited twice. f receives (z, child).
+  // they visit the children present when the walk began that are still present when it reaches
+  // them, each once. f receives (z, child).
   template <class F>
   void forEachChild(F&& f);
   template <class F>
@@ -135,15 +137,20 @@ class Node : public Object {
   };
   class ChildWalk {
    public:
-    ChildWalk(Node& n, std::ptrdiff_t start) : node_(n), cursor_{start, n.cursors_} { n.cursors_ = &cursor_; }
+    ChildWalk(Node& n, std::ptrdiff_t start) : node_(n), cursor_{start, n.cursors_}, limit_(n.nextOrder_) {
+      n.cursors_ = &cursor_;
+    }
     ~ChildWalk() { node_.cursors_ = cursor_.next; }
     ChildWalk(const ChildWalk&) = delete;
     ChildWalk& operator=(const ChildWalk&) = delete;
     std::ptrdiff_t& boundary() { return cursor_.boundary; }
+    // Whether the entry was there when the walk began.
+    bool covers(const ChildEntry& e) const { return e.order < limit_; }
 
    private:
     Node& node_;
     ChildCursor cursor_;
+    std::uint64_t limit_;
   };
   void childInserted(std::ptrdiff_t at);
   void childErased(std::ptrdiff_t at);
@@ -166,6 +173,7 @@ class Node : public Object {
 
  private:
   ChildCursor* cursors_ = nullptr;
+  std::uint64_t nextOrder_ = 0;
 };
 
 template <class F>
@@ -174,6 +182,7 @@ void Node::forEachChild(F&& f) {
   auto& b = walk.boundary();
   while (b < static_cast<std::ptrdiff_t>(children_.size())) {
     const ChildEntry& e = children_[static_cast<size_t>(b++)];
+    if (!walk.covers(e)) continue;
     Ref<Node> child = e.node;
     f(e.z, child.get());
   }
@@ -185,6 +194,7 @@ void Node::forEachChildReverse(F&& f) {
   auto& b = walk.boundary();
   while (b > 0) {
     const ChildEntry& e = children_[static_cast<size_t>(--b)];
+    if (!walk.covers(e)) continue;
     Ref<Node> child = e.node;
     f(e.z, child.get());
   }
