@@ -126,8 +126,8 @@ seg() {
     pluck)
       sox "${N[@]}" "${M[@]}" "$f" synth "${len}s" pluck "$1" vol 0.6 fade q 0.002 "$secs" 0.03 ;;
     chord)     # three plucked notes, short and light (the "pah" of oom-pah)
-      sox -r "$SYNTH" -c 3 -n -b 16 "$f.3.wav" synth 0.16 pluck "$1" pluck "$2" pluck "$3"
-      sox "$f.3.wav" "${M[@]}" "$f" remix - fade q 0.002 0.16 0.05 vol 0.35 pad 0 "$((len - 7056))s" ;;
+      sox -r "$SYNTH" -c 3 -n -b 16 "$f.3.wav" synth 0.16 pluck "$1" pluck "$2" pluck "$3" vol 0.5
+      sox "$f.3.wav" "${M[@]}" "$f" remix - fade q 0.002 0.16 0.05 vol 0.7 pad 0 "$((len - 7056))s" ;;
     lead)      # a square lead, played staccato, softened by a low-pass filter
       local on=$((len * 7 / 10))
       sox "${N[@]}" "${M[@]}" "$f" synth "${on}s" square "$1" vol 0.22 lowpass 2600 fade q 0.004 "${on}s" 0.03 \
@@ -202,8 +202,16 @@ drums() {
 finish() {
   local name=$1; shift
   sox -m "$@" "${S[@]}" mix.wav norm -4   # the -v weights are kept low enough not to clip
-  lame --quiet -m m -b 48 --resample 22.05 mix.wav "$out/$name"
+  # Average bit rate rather than constant: at 48 kbit/s constant the frames are too small for
+  # lame's info tag, and without the tag libsndfile cannot drop the encoder's lead-in and padding,
+  # which would leave a short gap at the loop point. With it, the decoded length is exact.
+  lame --quiet -m m --abr 48 mix.wav "$out/$name"
   sndfile-info "$out/$name" | grep -q 'Sample Rate : 22050' || { echo "make-sounds: $name unreadable" >&2; exit 1; }
+  sndfile-convert -pcm16 "$out/$name" decoded.wav
+  if [ "$(soxi -s decoded.wav)" != "$(soxi -s mix.wav)" ]; then
+    echo "make-sounds: $name decodes to $(soxi -s decoded.wav) frames, not $(soxi -s mix.wav): it will not loop cleanly" >&2
+    exit 1
+  fi
   printf 'make-sounds: %-16s %6.2f s\n' "$name" "$(soxi -D mix.wav)"
 }
 
