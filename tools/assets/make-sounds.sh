@@ -15,6 +15,10 @@ mkdir -p "$out"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
+# sox in repeatable mode: noise, plucks and dither are seeded the same way on every run, so
+# regenerating leaves unchanged sounds byte for byte the same.
+sox() { command sox -R "$@"; }
+
 RATE=22050
 S=(-r "$RATE" -c 1 -b 16)   # the sample format of every intermediate file
 # Sounds are synthesised at 44.1 kHz (sox's pluck needs it) and written at 22.05 kHz.
