@@ -1,0 +1,29 @@
+#pragma once
+// The sound engine's plain-function interface: one OpenAL device object and at most one background
+// track player for the process. Every function returns a result code: 0 success, 1 no player
+// (never initialised or unloaded), 3 no file URL could be made from a path, 5 no OpenAL output
+// device; anything else is the underlying service's own code.
+#include <cstdint>
+
+namespace peckish {
+
+class OpenALObject;
+class BackgroundTrackMgr;
+
+using SoundEngineResult = std::int32_t;
+
+// Multiplies every queue volume when a queue is set up.
+extern float gMasterVolumeGain;
+
+SoundEngineResult SoundEngine_Initialize(float mixerOutputRate);
+SoundEngineResult SoundEngine_Teardown();
+SoundEngineResult SoundEngine_LoadBackgroundMusicTrack(const char* path, bool addToQueue, bool loadAtOnce);
+SoundEngineResult SoundEngine_UnloadBackgroundMusicTrack();
+SoundEngineResult SoundEngine_StartBackgroundMusic();
+SoundEngineResult SoundEngine_StopBackgroundMusic(bool stopAtEnd);
+
+// The engine's objects, for diagnostics and tests (null when absent).
+OpenALObject* SoundEngine_OpenALObject();
+BackgroundTrackMgr* SoundEngine_BackgroundTrackMgr();
+
+}  // namespace peckish

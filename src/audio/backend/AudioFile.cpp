@@ -1,0 +1,103 @@
+#include "audio/backend/AudioFile.h"
+
+#include <cstring>
+#include <vector>
+
+#include "audio/backend/Output.h"
+#include "audio/backend/SoundDecoder.h"
+
+namespace peckish::audio {
+
+struct OpaqueAudioFile {
+  AudioStreamBasicDescription format;
+  std::vector<std::int16_t> samples;  // interleaved
+  std::uint64_t frames = 0;
+};
+
+OSStatus AudioFileOpenURL(const FileURL& url, std::int8_t permissions, std::uint32_t /*fileTypeHint*/,
+                          AudioFileID* outFile) {
+  if (!outFile) return kParamErr;
+  *outFile = nullptr;
+  if (permissions != kAudioFileReadPermission) return kParamErr;
+  DecodedSound sound;
+  OSStatus err = decodeSoundFile(url.path, &sound);
+  if (err != noErr) return err;
+  auto* file = new OpaqueAudioFile;
+  file->format = pcm16Format(sound.sampleRate, sound.channels);
+  file->frames = sound.frames;
+  file->samples = std::move(sound.samples);
+  ++audioCounters().fileOpens;
+  *outFile = file;
+  return noErr;
+}
+
+OSStatus AudioFileClose(AudioFileID file) {
+  if (!file) return kAudioFileNotOpenError;
+  delete file;
+  return noErr;
+}
+
+namespace {
+std::uint32_t propertySize(AudioFilePropertyID id) {
+  switch (id) {
+    case kAudioFilePropertyDataFormat: return sizeof(AudioStreamBasicDescription);
+    case kAudioFilePropertyAudioDataByteCount:
+    case kAudioFilePropertyAudioDataPacketCount: return 8;
+    case kAudioFilePropertyPacketSizeUpperBound: return 4;
+    case kAudioFilePropertyMagicCookieData:
+    case kAudioFilePropertyChannelLayout: return 0;
+    default: return ~0u;
+  }
+}
+}  // namespace
+
+OSStatus AudioFileGetPropertyInfo(AudioFileID file, AudioFilePropertyID id, std::uint32_t* outSize,
+                                  std::uint32_t* outWritable) {
+  if (!file) return kAudioFileNotOpenError;
+  std::uint32_t size = propertySize(id);
+  if (size == ~0u) return kAudioFileUnsupportedPropertyError;
+  if (outSize) *outSize = size;
+  if (outWritable) *outWritable = 0;
+  return noErr;
+}
+
+OSStatus AudioFileGetProperty(AudioFileID file, AudioFilePropertyID id, std::uint32_t* ioSize, void* data) {
+  if (!file) return kAudioFileNotOpenError;
+  std::uint32_t size = propertySize(id);
+  if (size == ~0u) return kAudioFileUnsupportedPropertyError;
+  if (size == 0) return kAudioFileUnsupportedPropertyError;  // PCM has no cookie and no layout
+  if (!ioSize || !data || *ioSize < size) return kAudioFileBadPropertySizeError;
+  const std::uint64_t bytes = file->frames * file->format.mBytesPerFrame;
+  switch (id) {
+    case kAudioFilePropertyDataFormat: std::memcpy(data, &file->format, size); break;
+    case kAudioFilePropertyAudioDataByteCount: std::memcpy(data, &bytes, size); break;
+    case kAudioFilePropertyAudioDataPacketCount: std::memcpy(data, &file->frames, size); break;
+    case kAudioFilePropertyPacketSizeUpperBound: std::memcpy(data, &file->format.mBytesPerPacket, size); break;
+    default: break;
+  }
+  *ioSize = size;
+  return noErr;
+}
+
+OSStatus AudioFileReadPacketData(AudioFileID file, bool /*useCache*/, std::uint32_t* ioNumBytes,
+                                 AudioStreamPacketDescription* /*packetDescriptions*/, std::int64_t startPacket,
+                                 std::uint32_t* ioNumPackets, void* buffer) {
+  if (!file) return kAudioFileNotOpenError;
+  if (!ioNumBytes || !ioNumPackets || (!buffer && *ioNumPackets > 0)) return kParamErr;
+  if (startPacket < 0) return kParamErr;
+  ++audioCounters().packetReads;
+  const std::uint32_t packetBytes = file->format.mBytesPerPacket;
+  std::uint64_t want = *ioNumPackets;
+  const std::uint64_t start = static_cast<std::uint64_t>(startPacket);
+  const std::uint64_t left = start < file->frames ? file->frames - start : 0;
+  if (want > left) want = left;
+  if (want > *ioNumBytes / packetBytes) want = *ioNumBytes / packetBytes;
+  const std::uint64_t bytes = want * packetBytes;
+  if (want > 0)
+    std::memcpy(buffer, file->samples.data() + start * file->format.mChannelsPerFrame, bytes);
+  *ioNumPackets = static_cast<std::uint32_t>(want);
+  *ioNumBytes = static_cast<std::uint32_t>(bytes);
+  return noErr;
+}
+
+}  // namespace peckish::audio
