@@ -37,11 +37,19 @@ bool RunLoop::isValid(TimerId id) const {
 }
 
 void RunLoop::post(Task task) {
+  std::function<void()> wakeup;
   {
     std::lock_guard<std::mutex> lock(taskMutex_);
     tasks_.push_back(std::move(task));
+    wakeup = wakeup_;
   }
   taskCv_.notify_one();
+  if (wakeup) wakeup();
+}
+
+void RunLoop::setWakeup(std::function<void()> wakeup) {
+  std::lock_guard<std::mutex> lock(taskMutex_);
+  wakeup_ = std::move(wakeup);
 }
 
 void RunLoop::runTasks() {
@@ -155,6 +163,7 @@ void RunLoop::reset() {
   {
     std::lock_guard<std::mutex> lock(taskMutex_);
     tasks_.clear();
+    wakeup_ = nullptr;
   }
   clock_ = &systemClock_;
   stopped_ = false;

@@ -76,6 +76,11 @@ class RunLoop {
 
   // The window back end's event pump, called once a turn with the time it may block.
   void setEventPump(std::function<void(double maxWait)> pump) { pump_ = std::move(pump); }
+  // Called (on the posting thread) after post() queued a task, so a pump blocked in its own wait
+  // (the window's event queue) wakes up. Must be thread-safe.
+  void setWakeup(std::function<void()> wakeup);
+  // Due time of the earliest timer (infinity when there is none).
+  double nextTimerDue() const { return nextDue(); }
 
   bool isMainThread() const { return std::this_thread::get_id() == mainThread_; }
 
@@ -103,6 +108,7 @@ class RunLoop {
   std::condition_variable taskCv_;
   std::deque<Task> tasks_;
   std::function<void(double)> pump_;
+  std::function<void()> wakeup_;  // guarded by taskMutex_
   std::thread::id mainThread_;
   bool stopped_ = false;
 };

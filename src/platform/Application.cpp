@@ -1,0 +1,142 @@
+#include "platform/Application.h"
+
+#include <SDL.h>
+
+#include <cmath>
+#include <cstdio>
+
+#include "core/Log.h"
+#include "platform/Display.h"
+#include "platform/Image.h"
+#include "platform/Notifications.h"
+
+namespace peckish::platform {
+
+Application::~Application() = default;
+
+int Application::run(ApplicationDelegate* delegate, const Options& options) {
+  delegate_ = delegate;
+  options_ = options;
+  terminated_ = false;
+  screenshotWritten_ = false;
+  screenshotFailed_ = false;
+
+  DisplayOptions d;
+  d.scale = options.scale;
+  d.fullscreen = options.fullscreen;
+  d.headless = options.headless;
+  Display* display = Display::open(d);
+  if (!display) {
+    std::fprintf(stderr, "peckish: cannot open an OpenGL ES 1.1 window\n");
+    return 1;
+  }
+  display->attachToRunLoop();
+  RunLoop& loop = RunLoop::main();
+  loop.resetStop();
+
+  const bool fixedStep = options.fixedDt > 0.0 && std::isfinite(options.fixedDt);
+  if (fixedStep) {
+    fixedClock_.set(loop.now());
+    loop.setClock(&fixedClock_);
+  }
+  if (options.frames > 0) {
+    const std::uint64_t last = display->presentedFrames() + static_cast<std::uint64_t>(options.frames);
+    frameObserver_ = display->addPresentObserver([this, display, last] {
+      if (display->presentedFrames() == last) RunLoop::main().post([this] { terminate(); });
+    });
+  }
+
+  running_ = true;
+  if (delegate_) delegate_->applicationDidFinishLaunching(*this);
+  if (!terminated_) becomeActive();
+
+  if (fixedStep) {
+    while (!loop.stopped()) {
+      fixedClock_.advance(options.fixedDt);
+      const double due = loop.nextTimerDue();
+      if (std::isfinite(due) && due > fixedClock_.now()) fixedClock_.set(due);
+      loop.runOnce(0.0);
+    }
+  } else {
+    while (!loop.stopped()) loop.runOnce(0.25);
+  }
+  running_ = false;
+  terminate();  // a loop stopped by other means still ends the application properly
+
+  if (frameObserver_) {
+    display->removePresentObserver(frameObserver_);
+    frameObserver_ = 0;
+  }
+  if (fixedStep) loop.setClock(nullptr);
+  return screenshotFailed_ ? 1 : 0;
+}
+
+void Application::terminate() {
+  if (terminated_) return;
+  terminated_ = true;
+  writeScreenshot();
+  if (delegate_) delegate_->applicationWillTerminate(*this);
+  NotificationCenter::defaultCenter().post(kApplicationWillTerminateNotification, this);
+  RunLoop::main().stop();
+}
+
+void Application::writeScreenshot() {
+  if (options_.screenshot.empty() || screenshotWritten_) return;
+  screenshotWritten_ = true;
+  Display* display = Display::shared();
+  Image image = display ? display->captureWindow() : Image{};
+  if (image.empty()) {
+    std::fprintf(stderr, "peckish: no frame was presented, %s not written\n", options_.screenshot.c_str());
+    screenshotFailed_ = true;
+    return;
+  }
+  if (!writePNG(options_.screenshot, image)) {
+    std::fprintf(stderr, "peckish: cannot write %s\n", options_.screenshot.c_str());
+    screenshotFailed_ = true;
+  }
+}
+
+void Application::setStatusBarOrientation(InterfaceOrientation orientation, bool animated) {
+  orientation_ = orientation;
+  orientationAnimated_ = animated;
+  ++orientationChanges_;
+}
+
+void Application::resignActive() {
+  if (!active_) return;
+  active_ = false;
+  if (delegate_) delegate_->applicationWillResignActive(*this);
+}
+
+void Application::becomeActive() {
+  if (active_ || terminated_) return;
+  active_ = true;
+  if (delegate_) delegate_->applicationDidBecomeActive(*this);
+}
+
+bool Application::openURL(const std::string& url) {
+  openedURLs_.push_back(url);
+  Display* display = Display::shared();
+  if (!display || display->headless()) return true;
+  if (SDL_OpenURL(url.c_str()) != 0) {
+    engineLog("cannot open %s: %s", url.c_str(), SDL_GetError());
+    return false;
+  }
+  return true;
+}
+
+void Application::reset() {
+  delegate_ = nullptr;
+  options_ = Options{};
+  orientation_ = InterfaceOrientation::Portrait;
+  orientationChanges_ = 0;
+  orientationAnimated_ = false;
+  active_ = false;
+  running_ = false;
+  terminated_ = false;
+  screenshotWritten_ = false;
+  screenshotFailed_ = false;
+  openedURLs_.clear();
+}
+
+}  // namespace peckish::platform

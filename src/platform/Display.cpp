@@ -1,0 +1,655 @@
+#include "platform/Display.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "core/Log.h"
+#include "platform/Application.h"
+#include "platform/GLContext.h"
+#include "platform/RunLoop.h"
+#include "platform/Window.h"
+
+namespace peckish::platform {
+namespace {
+
+constexpr int kLandscapeWidth = Display::kScreenHeight;   // 480 points
+constexpr int kLandscapeHeight = Display::kScreenWidth;   // 320 points
+constexpr std::int64_t kMouseTouchId = -1;
+
+Display* gDisplay = nullptr;
+
+int nextPowerOfTwo(int v) {
+  int p = 1;
+  while (p < v) p <<= 1;
+  return p;
+}
+
+ContentRect layoutContent(int w, int h) {
+  ContentRect r;
+  if (w <= 0 || h <= 0) return r;
+  float f = std::min(static_cast<float>(w) / kLandscapeWidth, static_cast<float>(h) / kLandscapeHeight);
+  if (f >= 1.f) f = std::floor(f);  // whole factors keep the pixels square and sharp
+  r.factor = f;
+  r.width = static_cast<int>(std::lround(kLandscapeWidth * f));
+  r.height = static_cast<int>(std::lround(kLandscapeHeight * f));
+  r.x = (w - r.width) / 2;
+  r.y = (h - r.height) / 2;
+  return r;
+}
+
+Key keyFor(SDL_Keycode code) {
+  switch (code) {
+    case SDLK_ESCAPE: return Key::Escape;
+    case SDLK_RETURN: case SDLK_KP_ENTER: return Key::Return;
+    case SDLK_BACKSPACE: return Key::Backspace;
+    case SDLK_TAB: return Key::Tab;
+    case SDLK_SPACE: return Key::Space;
+    case SDLK_LEFT: return Key::Left;
+    case SDLK_RIGHT: return Key::Right;
+    case SDLK_UP: return Key::Up;
+    case SDLK_DOWN: return Key::Down;
+    case SDLK_f: return Key::F;
+    case SDLK_m: return Key::M;
+    case SDLK_p: return Key::P;
+    case SDLK_F11: return Key::F11;
+    default: return Key::Other;
+  }
+}
+
+SDL_Keycode codeFor(Key key) {
+  switch (key) {
+    case Key::Escape: return SDLK_ESCAPE;
+    case Key::Return: return SDLK_RETURN;
+    case Key::Backspace: return SDLK_BACKSPACE;
+    case Key::Tab: return SDLK_TAB;
+    case Key::Space: return SDLK_SPACE;
+    case Key::Left: return SDLK_LEFT;
+    case Key::Right: return SDLK_RIGHT;
+    case Key::Up: return SDLK_UP;
+    case Key::Down: return SDLK_DOWN;
+    case Key::F: return SDLK_f;
+    case Key::M: return SDLK_m;
+    case Key::P: return SDLK_p;
+    case Key::F11: return SDLK_F11;
+    case Key::Other: break;
+  }
+  return SDLK_UNKNOWN;
+}
+
+bool wantHeadlessByDefault() {
+  const char* driver = std::getenv("SDL_VIDEODRIVER");
+  if (driver && std::strcmp(driver, "offscreen") == 0) return true;
+  const char* x = std::getenv("DISPLAY");
+  const char* wl = std::getenv("WAYLAND_DISPLAY");
+  return !(x && *x) && !(wl && *wl);
+}
+
+// Fixed-function state of the presenting context; it draws nothing but the frame texture.
+void setupPresenterState() {
+  glDisable(GL_DEPTH_TEST);
+  glDisable(GL_BLEND);
+  glDisable(GL_LIGHTING);
+  glDisable(GL_CULL_FACE);
+  glDisable(GL_DITHER);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+}
+
+}  // namespace
+
+Display::Display(const DisplayOptions& options) : options_(options) {}
+
+Display* Display::shared() { return gDisplay; }
+
+Display* Display::open(const DisplayOptions& requested) {
+  if (gDisplay) return gDisplay;
+  DisplayOptions options = requested;
+  options.scale = std::clamp(options.scale, 1, 8);
+  auto* d = new Display(options);
+  if (!d->init()) {
+    delete d;
+    return nullptr;
+  }
+  gDisplay = d;
+  return d;
+}
+
+Display* Display::openHeadless(int scale) {
+  DisplayOptions o;
+  o.scale = scale;
+  o.headless = true;
+  return open(o);
+}
+
+Display& Display::ensureOpen() {
+  if (gDisplay) return *gDisplay;
+  DisplayOptions o;
+  o.headless = wantHeadlessByDefault();
+  Display* d = open(o);
+  if (!d && !o.headless) d = openHeadless(o.scale);
+  if (!d) {
+    std::fprintf(stderr, "peckish: no OpenGL ES 1.1 display could be opened\n");
+    std::abort();
+  }
+  return *d;
+}
+
+void Display::close() {
+  Display* d = gDisplay;
+  gDisplay = nullptr;
+  delete d;
+}
+
+bool Display::init() {
+  if (options_.headless) setenv("SDL_VIDEODRIVER", "offscreen", 1);
+  // Mouse input is the one finger; SDL must not invent mouse events for real touches.
+  SDL_SetHint(SDL_HINT_TOUCH_MOUSE_EVENTS, "0");
+  SDL_SetHint(SDL_HINT_MOUSE_TOUCH_EVENTS, "0");
+  SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+    engineLog("display: SDL video initialisation failed: %s", SDL_GetError());
+    return false;
+  }
+  SDL_GL_ResetAttributes();
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_ES);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 1);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 1);
+  SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
+  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+  SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 0);
+
+  Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE;
+  if (options_.fullscreen && !options_.headless) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+  SDL_Window* window = SDL_CreateWindow(options_.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                        kLandscapeWidth * options_.scale, kLandscapeHeight * options_.scale, flags);
+  if (!window) {
+    engineLog("display: window creation failed: %s", SDL_GetError());
+    SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+    return false;
+  }
+  window_ = window;
+  SDL_SetWindowMinimumSize(window, kLandscapeWidth / 2, kLandscapeHeight / 2);
+  SDL_GLContext ctx = SDL_GL_CreateContext(window);
+  const char* version = ctx ? reinterpret_cast<const char*>(glGetString(GL_VERSION)) : nullptr;
+  if (!ctx || !version || !std::strstr(version, "OpenGL ES-CM 1.")) {
+    engineLog("display: no OpenGL ES 1.1 context: %s", ctx ? (version ? version : "?") : SDL_GetError());
+    if (ctx) SDL_GL_DeleteContext(ctx);
+    SDL_DestroyWindow(window);
+    window_ = nullptr;
+    SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+    return false;
+  }
+  presenter_ = ctx;
+  if (!hasGLExtension("GL_OES_framebuffer_object")) {
+    engineLog("display: the OpenGL ES driver lacks GL_OES_framebuffer_object");
+  }
+  SDL_GL_SetSwapInterval(options_.headless ? 0 : 1);
+  setupPresenterState();
+  fullscreen_ = (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN) != 0;
+  wakeEvent_ = SDL_RegisterEvents(1);
+  SDL_StopTextInput();
+  return true;
+}
+
+Display::~Display() {
+  if (RunLoop::main().isMainThread()) {
+    RunLoop::main().setEventPump(nullptr);
+    RunLoop::main().setWakeup(nullptr);
+  }
+  if (window_) {
+    SDL_GL_MakeCurrent(static_cast<SDL_Window*>(window_), presenter_);
+    if (frameTexture_) glDeleteTextures(1, &frameTexture_);
+    SDL_GL_MakeCurrent(static_cast<SDL_Window*>(window_), nullptr);
+    SDL_GL_DeleteContext(presenter_);
+    SDL_DestroyWindow(static_cast<SDL_Window*>(window_));
+  }
+  SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+}
+
+int Display::width() const {
+  int w = 0, h = 0;
+  SDL_GL_GetDrawableSize(static_cast<SDL_Window*>(window_), &w, &h);
+  return w;
+}
+
+int Display::height() const {
+  int w = 0, h = 0;
+  SDL_GL_GetDrawableSize(static_cast<SDL_Window*>(window_), &w, &h);
+  return h;
+}
+
+void Display::resize(int w, int h) {
+  if (w <= 0 || h <= 0) return;
+  SDL_SetWindowSize(static_cast<SDL_Window*>(window_), w, h);
+}
+
+void Display::setFullscreen(bool on) {
+  if (options_.headless) {
+    fullscreen_ = on;  // nothing to show; remembered for the caller
+    return;
+  }
+  if (SDL_SetWindowFullscreen(static_cast<SDL_Window*>(window_), on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) == 0) {
+    fullscreen_ = on;
+  }
+}
+
+ContentRect Display::contentRect() const { return layoutContent(width(), height()); }
+
+CGPoint Display::windowToView(float wx, float wy) const {
+  const ContentRect r = contentRect();
+  if (r.factor <= 0.f) return CGPoint{};
+  const float lx = (wx - r.x) / r.factor;                       // landscape x, from the left
+  const float ly = kLandscapeHeight - (wy - r.y) / r.factor;    // landscape y, from the bottom
+  return CGPoint{ly, lx};
+}
+
+CGPoint Display::viewToWindow(CGPoint view) const {
+  const ContentRect r = contentRect();
+  return CGPoint{r.x + view.y * r.factor, r.y + (kLandscapeHeight - view.x) * r.factor};
+}
+
+float Display::pointsToPixels() const {
+  int pw = 0, ph = 0, dw = 0, dh = 0;
+  SDL_GetWindowSize(static_cast<SDL_Window*>(window_), &pw, &ph);
+  SDL_GL_GetDrawableSize(static_cast<SDL_Window*>(window_), &dw, &dh);
+  return pw > 0 ? static_cast<float>(dw) / static_cast<float>(pw) : 1.f;
+}
+
+bool Display::makeCurrentNative(void* sdlContext) {
+  return SDL_GL_MakeCurrent(static_cast<SDL_Window*>(window_), static_cast<SDL_GLContext>(sdlContext)) == 0;
+}
+
+bool Display::present(GLContext& from, GLuint readFramebuffer, int w, int h) {
+  if (w <= 0 || h <= 0) return false;
+  // 1. In the drawing context: copy the picture into the shared frame texture.
+  GLint previousFramebuffer = 0, previousTexture = 0, previousUnit = GL_TEXTURE0;
+  glGetIntegerv(GL_FRAMEBUFFER_BINDING_OES, &previousFramebuffer);
+  glGetIntegerv(GL_ACTIVE_TEXTURE, &previousUnit);
+  glActiveTexture(GL_TEXTURE0);
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &previousTexture);
+  if (!frameTexture_) glGenTextures(1, &frameTexture_);
+  glBindTexture(GL_TEXTURE_2D, frameTexture_);
+  if (w > textureWidth_ || h > textureHeight_) {
+    textureWidth_ = std::max(textureWidth_, nextPowerOfTwo(w));
+    textureHeight_ = std::max(textureHeight_, nextPowerOfTwo(h));
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, textureWidth_, textureHeight_, 0, GL_RGB, GL_UNSIGNED_BYTE, nullptr);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+  }
+  glBindFramebufferOES(GL_FRAMEBUFFER_OES, readFramebuffer);
+  glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, w, h);
+  glBindFramebufferOES(GL_FRAMEBUFFER_OES, static_cast<GLuint>(previousFramebuffer));
+  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(previousTexture));
+  glActiveTexture(static_cast<GLenum>(previousUnit));
+  glFinish();
+  frameWidth_ = w;
+  frameHeight_ = h;
+
+  // 2. In the presenting context: draw it turned into the window and swap.
+  SDL_Window* window = static_cast<SDL_Window*>(window_);
+  if (SDL_GL_MakeCurrent(window, presenter_) != 0) {
+    SDL_GL_MakeCurrent(window, from.nativeHandle());
+    return false;
+  }
+  glBindFramebufferOES(GL_FRAMEBUFFER_OES, 0);
+  drawFrame(width(), height());
+  SDL_GL_SwapWindow(window);
+  const bool back = SDL_GL_MakeCurrent(window, from.nativeHandle()) == 0;
+  ++presented_;
+  // Observers may add or remove observers; work on a copy.
+  auto observers = presentObservers_;
+  for (auto& [id, fn] : observers) {
+    if (fn) fn();
+  }
+  return back;
+}
+
+void Display::drawFrame(int tw, int th) {
+  glViewport(0, 0, tw, th);
+  glDisable(GL_SCISSOR_TEST);
+  glClearColor(0.f, 0.f, 0.f, 1.f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  if (!frameTexture_ || frameWidth_ <= 0) return;
+  const ContentRect r = layoutContent(tw, th);
+  glViewport(r.x, th - r.y - r.height, r.width, r.height);
+  const float s1 = static_cast<float>(frameWidth_) / static_cast<float>(textureWidth_);
+  const float t1 = static_cast<float>(frameHeight_) / static_cast<float>(textureHeight_);
+  // Landscape-right: the window's lower left shows the portrait top left (texture t at its top),
+  // the window's right edge shows the portrait bottom edge.
+  const GLfloat vertices[] = {-1.f, -1.f, 1.f, -1.f, 1.f, 1.f, -1.f, 1.f};
+  const GLfloat texcoords[] = {0.f, t1, 0.f, 0.f, s1, 0.f, s1, t1};
+  glEnable(GL_TEXTURE_2D);
+  glBindTexture(GL_TEXTURE_2D, frameTexture_);
+  glColor4f(1.f, 1.f, 1.f, 1.f);
+  glVertexPointer(2, GL_FLOAT, 0, vertices);
+  glTexCoordPointer(2, GL_FLOAT, 0, texcoords);
+  glDrawArrays(GL_TRIANGLE_FAN, 0, 4);
+}
+
+int Display::addPresentObserver(std::function<void()> observer) {
+  const int id = nextObserver_++;
+  presentObservers_.emplace_back(id, std::move(observer));
+  return id;
+}
+
+void Display::removePresentObserver(int id) {
+  std::erase_if(presentObservers_, [id](const auto& e) { return e.first == id; });
+}
+
+namespace {
+
+// Reads the bound framebuffer into an image with rows top first.
+Image readBack(int w, int h) {
+  Image img;
+  img.width = w;
+  img.height = h;
+  img.rgba.resize(static_cast<size_t>(w) * h * 4);
+  std::vector<std::uint8_t> rows(img.rgba.size());
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, rows.data());
+  const size_t stride = static_cast<size_t>(w) * 4;
+  for (int y = 0; y < h; ++y) {
+    std::memcpy(&img.rgba[static_cast<size_t>(y) * stride], &rows[static_cast<size_t>(h - 1 - y) * stride], stride);
+  }
+  return img;
+}
+
+}  // namespace
+
+Image Display::captureWindow() {
+  if (!frameTexture_ || frameWidth_ <= 0) return {};
+  const int w = width(), h = height();
+  if (w <= 0 || h <= 0) return {};
+  SDL_Window* window = static_cast<SDL_Window*>(window_);
+  SDL_GLContext previous = SDL_GL_GetCurrentContext();
+  if (SDL_GL_MakeCurrent(window, presenter_) != 0) return {};
+  GLuint fb = 0, rb = 0;
+  glGenRenderbuffersOES(1, &rb);
+  glBindRenderbufferOES(GL_RENDERBUFFER_OES, rb);
+  glRenderbufferStorageOES(GL_RENDERBUFFER_OES, GL_RGBA8_OES, w, h);
+  glGenFramebuffersOES(1, &fb);
+  glBindFramebufferOES(GL_FRAMEBUFFER_OES, fb);
+  glFramebufferRenderbufferOES(GL_FRAMEBUFFER_OES, GL_COLOR_ATTACHMENT0_OES, GL_RENDERBUFFER_OES, rb);
+  Image img;
+  if (glCheckFramebufferStatusOES(GL_FRAMEBUFFER_OES) == GL_FRAMEBUFFER_COMPLETE_OES) {
+    drawFrame(w, h);
+    img = readBack(w, h);
+  }
+  glBindFramebufferOES(GL_FRAMEBUFFER_OES, 0);
+  glDeleteFramebuffersOES(1, &fb);
+  glDeleteRenderbuffersOES(1, &rb);
+  SDL_GL_MakeCurrent(window, previous);
+  return img;
+}
+
+Image Display::capturePortrait() {
+  if (!frameTexture_ || frameWidth_ <= 0) return {};
+  SDL_Window* window = static_cast<SDL_Window*>(window_);
+  SDL_GLContext previous = SDL_GL_GetCurrentContext();
+  if (SDL_GL_MakeCurrent(window, presenter_) != 0) return {};
+  GLuint fb = 0;
+  glGenFramebuffersOES(1, &fb);
+  glBindFramebufferOES(GL_FRAMEBUFFER_OES, fb);
+  glFramebufferTexture2DOES(GL_FRAMEBUFFER_OES, GL_COLOR_ATTACHMENT0_OES, GL_TEXTURE_2D, frameTexture_, 0);
+  Image img;
+  if (glCheckFramebufferStatusOES(GL_FRAMEBUFFER_OES) == GL_FRAMEBUFFER_COMPLETE_OES) {
+    img = readBack(frameWidth_, frameHeight_);
+  }
+  glBindFramebufferOES(GL_FRAMEBUFFER_OES, 0);
+  glDeleteFramebuffersOES(1, &fb);
+  SDL_GL_MakeCurrent(window, previous);
+  return img;
+}
+
+// ---- events ----
+
+void Display::attachToRunLoop() {
+  RunLoop::main().setEventPump([this](double maxWait) { pumpEvents(maxWait); });
+  const Uint32 type = wakeEvent_;
+  RunLoop::main().setWakeup([type] {
+    if (type == static_cast<Uint32>(-1)) return;
+    SDL_Event e{};
+    e.type = type;
+    SDL_PushEvent(&e);
+  });
+}
+
+void Display::pumpEvents(double maxWait) {
+  SDL_Event e;
+  bool have;
+  if (maxWait > 0) {
+    const int ms = static_cast<int>(std::ceil(std::min(maxWait, 1.0) * 1000.0));
+    have = SDL_WaitEventTimeout(&e, ms) != 0;
+  } else {
+    have = SDL_PollEvent(&e) != 0;
+  }
+  while (have) {
+    handleEvent(&e);
+    have = SDL_PollEvent(&e) != 0;
+  }
+}
+
+void Display::handleEvent(const void* raw) {
+  const SDL_Event& e = *static_cast<const SDL_Event*>(raw);
+  switch (e.type) {
+    case SDL_QUIT:
+      Application::sharedApplication()->terminate();
+      break;
+    case SDL_WINDOWEVENT:
+      switch (e.window.event) {
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+          if (mouseDown_) {
+            mouseDown_ = false;
+          }
+          if (Window* w = Window::keyWindow()) w->cancelAllTouches();
+          if (Application::exists()) Application::sharedApplication()->resignActive();
+          break;
+        case SDL_WINDOWEVENT_FOCUS_GAINED:
+          if (Application::exists()) Application::sharedApplication()->becomeActive();
+          break;
+        case SDL_WINDOWEVENT_CLOSE:
+          Application::sharedApplication()->terminate();
+          break;
+        default:
+          break;
+      }
+      break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+      if (e.button.which != SDL_TOUCH_MOUSEID && e.button.button == SDL_BUTTON_LEFT) {
+        const float k = pointsToPixels();
+        handleMouse(e.type == SDL_MOUSEBUTTONDOWN ? 0 : 2, e.button.x * k, e.button.y * k);
+      }
+      break;
+    case SDL_MOUSEMOTION:
+      if (e.motion.which != SDL_TOUCH_MOUSEID && mouseDown_) {
+        const float k = pointsToPixels();
+        handleMouse(1, e.motion.x * k, e.motion.y * k);
+      }
+      break;
+    case SDL_FINGERDOWN:
+    case SDL_FINGERMOTION:
+    case SDL_FINGERUP:
+      handleFinger(e.type == SDL_FINGERDOWN ? 0 : e.type == SDL_FINGERMOTION ? 1 : 2, e.tfinger.fingerId,
+                   e.tfinger.x, e.tfinger.y);
+      break;
+    case SDL_KEYDOWN:
+    case SDL_KEYUP: {
+      KeyEvent k;
+      k.code = e.key.keysym.sym;
+      k.key = keyFor(e.key.keysym.sym);
+      k.repeat = e.key.repeat != 0;
+      k.shift = (e.key.keysym.mod & KMOD_SHIFT) != 0;
+      k.ctrl = (e.key.keysym.mod & KMOD_CTRL) != 0;
+      k.alt = (e.key.keysym.mod & KMOD_ALT) != 0;
+      const bool down = e.type == SDL_KEYDOWN;
+      const bool taken = dispatchKey(k, down);
+      if (down && !taken && !k.repeat &&
+          (k.key == Key::F11 || (k.key == Key::F && !textInput_ && !k.ctrl && !k.alt))) {
+        toggleFullscreen();
+      }
+      break;
+    }
+    case SDL_TEXTINPUT: {
+      const std::string text = e.text.text;
+      auto listeners = keyListeners_;
+      for (auto it = listeners.rbegin(); it != listeners.rend(); ++it) {
+        if ((*it)->textInput(text)) break;
+      }
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+bool Display::dispatchKey(const KeyEvent& k, bool down) {
+  auto listeners = keyListeners_;
+  for (auto it = listeners.rbegin(); it != listeners.rend(); ++it) {
+    if (std::find(keyListeners_.begin(), keyListeners_.end(), *it) == keyListeners_.end()) continue;
+    if (down ? (*it)->keyDown(k) : (*it)->keyUp(k)) return true;
+  }
+  return false;
+}
+
+namespace {
+
+CGPoint clampToScreen(CGPoint p) {
+  return CGPoint{std::clamp(p.x, 0.f, static_cast<float>(Display::kScreenWidth)),
+                 std::clamp(p.y, 0.f, static_cast<float>(Display::kScreenHeight))};
+}
+
+bool onScreen(CGPoint p) {
+  return p.x >= 0.f && p.y >= 0.f && p.x <= Display::kScreenWidth && p.y <= Display::kScreenHeight;
+}
+
+void deliver(int phase, std::int64_t id, CGPoint view) {
+  Window* w = Window::keyWindow();
+  if (!w) return;
+  Touch t;
+  t.id = id;
+  t.location = view;
+  t.previousLocation = view;
+  t.phase = phase == 0 ? TouchPhase::Began : phase == 1 ? TouchPhase::Moved : TouchPhase::Ended;
+  t.timestamp = RunLoop::main().now();
+  w->sendTouches(t.phase, TouchSet{t});
+}
+
+}  // namespace
+
+void Display::handleMouse(int phase, float px, float py) {
+  CGPoint p = windowToView(px, py);
+  if (phase == 0) {
+    if (!onScreen(p)) return;  // a click on the black bars
+    mouseDown_ = true;
+  } else {
+    if (!mouseDown_) return;
+    p = clampToScreen(p);
+    if (phase == 2) mouseDown_ = false;
+  }
+  deliver(phase, kMouseTouchId, p);
+}
+
+void Display::handleFinger(int phase, std::int64_t finger, float nx, float ny) {
+  CGPoint p = windowToView(nx * static_cast<float>(width()), ny * static_cast<float>(height()));
+  if (phase == 0 && !onScreen(p)) return;
+  deliver(phase, finger, phase == 0 ? p : clampToScreen(p));
+}
+
+void Display::addKeyListener(KeyListener* listener) {
+  if (listener && std::find(keyListeners_.begin(), keyListeners_.end(), listener) == keyListeners_.end()) {
+    keyListeners_.push_back(listener);
+  }
+}
+
+void Display::removeKeyListener(KeyListener* listener) { std::erase(keyListeners_, listener); }
+
+void Display::startTextInput() {
+  textInput_ = true;
+  SDL_StartTextInput();
+}
+
+void Display::stopTextInput() {
+  textInput_ = false;
+  SDL_StopTextInput();
+}
+
+// ---- injected input ----
+
+void Display::injectMouseButton(bool down, float wx, float wy) {
+  const float k = pointsToPixels();
+  SDL_Event e{};
+  e.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
+  e.button.windowID = SDL_GetWindowID(static_cast<SDL_Window*>(window_));
+  e.button.which = 0;
+  e.button.button = SDL_BUTTON_LEFT;
+  e.button.state = down ? SDL_PRESSED : SDL_RELEASED;
+  e.button.clicks = 1;
+  e.button.x = static_cast<Sint32>(std::lround(wx / k));
+  e.button.y = static_cast<Sint32>(std::lround(wy / k));
+  SDL_PushEvent(&e);
+}
+
+void Display::injectMouseMotion(float wx, float wy) {
+  const float k = pointsToPixels();
+  SDL_Event e{};
+  e.type = SDL_MOUSEMOTION;
+  e.motion.windowID = SDL_GetWindowID(static_cast<SDL_Window*>(window_));
+  e.motion.which = 0;
+  e.motion.state = mouseDown_ ? SDL_BUTTON_LMASK : 0;
+  e.motion.x = static_cast<Sint32>(std::lround(wx / k));
+  e.motion.y = static_cast<Sint32>(std::lround(wy / k));
+  SDL_PushEvent(&e);
+}
+
+void Display::injectFinger(FingerPhase phase, std::int64_t finger, float nx, float ny) {
+  SDL_Event e{};
+  e.type = phase == FingerPhase::Down ? SDL_FINGERDOWN : phase == FingerPhase::Motion ? SDL_FINGERMOTION : SDL_FINGERUP;
+  e.tfinger.touchId = 1;
+  e.tfinger.fingerId = finger;
+  e.tfinger.x = nx;
+  e.tfinger.y = ny;
+  e.tfinger.pressure = 1.f;
+  e.tfinger.windowID = SDL_GetWindowID(static_cast<SDL_Window*>(window_));
+  SDL_PushEvent(&e);
+}
+
+void Display::injectKey(bool down, Key key, int code) {
+  SDL_Event e{};
+  e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+  e.key.windowID = SDL_GetWindowID(static_cast<SDL_Window*>(window_));
+  e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+  e.key.keysym.sym = key == Key::Other ? static_cast<SDL_Keycode>(code) : codeFor(key);
+  SDL_PushEvent(&e);
+}
+
+void Display::injectWindowEvent(int sdlWindowEvent) {
+  SDL_Event e{};
+  e.type = SDL_WINDOWEVENT;
+  e.window.windowID = SDL_GetWindowID(static_cast<SDL_Window*>(window_));
+  e.window.event = static_cast<Uint8>(sdlWindowEvent);
+  SDL_PushEvent(&e);
+}
+
+void Display::injectQuit() {
+  SDL_Event e{};
+  e.type = SDL_QUIT;
+  SDL_PushEvent(&e);
+}
+
+}  // namespace peckish::platform

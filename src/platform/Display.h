@@ -1,0 +1,181 @@
+#pragma once
+// The desktop window that stands in for the phone's screen, with its OpenGL ES 1.1 context.
+//
+// The phone is a 320 x 480 portrait screen held landscape-right; the window shows that screen
+// turned, 480 x 320 points scaled by a whole factor (default 2), centred with black bars when the
+// window's shape differs. Views render into their own framebuffer objects (see GLContext and the
+// engine's EAGLView); presenting copies the colour buffer into the display's frame texture and
+// draws it turned into the window:
+//   the portrait GL point (0, 480) (top left of the portrait screen) shows at the window's
+//   lower left; a click at landscape point (x, y), measured from the window's lower left in
+//   480 x 320 points, reaches views as the portrait view point (y, x).
+//
+// Opening:
+//   Display::open(options)       the real window (or SDL's offscreen driver when headless)
+//   Display::openHeadless()      tests: offscreen driver, llvmpipe GLES 1.1, no display server
+//   Display::ensureOpen()        opens with defaults if nothing is open (headless when
+//                                SDL_VIDEODRIVER=offscreen or when there is no display server)
+// The display lives until close() (normally the end of the process). Opening leaves a GL context
+// current on the calling thread (the display's own presenting context), so tests can issue GL
+// calls at once; engine code makes its view's context current instead (GLContext, EAGLView).
+// For pixel tests see tests/support/GLTestContext.h.
+//
+// Events: pumpEvents() (installed as the run loop's event pump by attachToRunLoop) turns mouse
+// and finger input into touches for the key window (platform/Window.h), focus changes and window
+// close into application life-cycle calls (platform/Application.h), and keys into KeyListener
+// calls. F11 and F toggle fullscreen unless a key listener took the key.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "math/Vec2.h"
+#include "platform/GLES.h"
+#include "platform/Image.h"
+
+namespace peckish::platform {
+
+class GLContext;
+
+struct DisplayOptions {
+  int scale = 2;            // window = 480 * scale x 320 * scale points
+  bool fullscreen = false;  // start fullscreen (desktop resolution, letterboxed)
+  bool headless = false;    // SDL's offscreen video driver: no window on screen
+  std::string title = "Peckish";
+};
+
+// Keys the game reacts to; every other key arrives as Key::Other with its code.
+enum class Key { Other, Escape, Return, Backspace, Tab, Space, Left, Right, Up, Down, F, M, P, F11 };
+
+struct KeyEvent {
+  Key key = Key::Other;
+  int code = 0;         // SDL key code (lower-case ASCII for letters and digits)
+  bool repeat = false;  // auto-repeat of a held key
+  bool shift = false;
+  bool ctrl = false;
+  bool alt = false;
+};
+
+// Receives keyboard input. Return true to take the key (later listeners and the display's own
+// handling, F11/F fullscreen, do not see it). Listeners are asked newest first. Not owned.
+class KeyListener {
+ public:
+  virtual ~KeyListener() = default;
+  virtual bool keyDown(const KeyEvent&) { return false; }
+  virtual bool keyUp(const KeyEvent&) { return false; }
+  // UTF-8 text typed while text input is on (Display::startTextInput).
+  virtual bool textInput(const std::string&) { return false; }
+};
+
+// Where the landscape picture lies in the window, in drawable pixels, origin at the top left.
+struct ContentRect {
+  int x = 0;
+  int y = 0;
+  int width = 0;
+  int height = 0;
+  float factor = 1.f;  // pixels per point
+};
+
+class Display {
+ public:
+  static constexpr int kScreenWidth = 320;   // portrait points
+  static constexpr int kScreenHeight = 480;
+
+  // Opens the one display; when one is open already it is returned unchanged. Null on failure
+  // (the reason is logged).
+  static Display* open(const DisplayOptions& options = {});
+  static Display* openHeadless(int scale = 2);
+  static Display& ensureOpen();  // aborts the process if no display can be opened at all
+  static Display* shared();      // the open display or null
+  static void close();
+
+  const DisplayOptions& options() const { return options_; }
+  bool headless() const { return options_.headless; }
+  int scale() const { return options_.scale; }
+
+  // The window's drawable size in pixels.
+  int width() const;
+  int height() const;
+  void resize(int width, int height);  // window size in points
+  bool fullscreen() const { return fullscreen_; }
+  void setFullscreen(bool on);
+  void toggleFullscreen() { setFullscreen(!fullscreen_); }
+
+  ContentRect contentRect() const;
+  // A window position in drawable pixels (origin top left) as a portrait view point (320 x 480,
+  // origin top left, y down), and back.
+  CGPoint windowToView(float wx, float wy) const;
+  CGPoint viewToWindow(CGPoint view) const;
+
+  // Presenting: called by GLContext::presentRenderbuffer with the drawing context current and
+  // readFramebuffer holding the portrait picture of width x height pixels. Copies it, draws it
+  // into the window and swaps. The drawing context is current again on return.
+  bool present(GLContext& from, GLuint readFramebuffer, int width, int height);
+  std::uint64_t presentedFrames() const { return presented_; }
+  // Called after every present (for frame limits and the like). Returns an id for removal.
+  int addPresentObserver(std::function<void()> observer);
+  void removePresentObserver(int id);
+
+  // The last presented window image (window size, rows top first), drawn again from the last
+  // presented frame. Empty before the first present. The current context is kept.
+  Image captureWindow();
+  // The last presented portrait picture as presented (surface size, rows top first).
+  Image capturePortrait();
+
+  // Events: one pass over the queue, first waiting up to maxWait seconds for an event.
+  void pumpEvents(double maxWait = 0.0);
+  // Installs pumpEvents as the main run loop's event pump and wakes it for posted tasks.
+  void attachToRunLoop();
+
+  void addKeyListener(KeyListener* listener);
+  void removeKeyListener(KeyListener* listener);
+  void startTextInput();
+  void stopTextInput();
+  bool textInputActive() const { return textInput_; }
+
+  // Test and bot input: queue a mouse event at a window position in drawable pixels, or a finger
+  // event (normalised window position 0..1, finger id). Delivered by the next pumpEvents.
+  void injectMouseButton(bool down, float wx, float wy);
+  void injectMouseMotion(float wx, float wy);
+  enum class FingerPhase { Down, Motion, Up };
+  void injectFinger(FingerPhase phase, std::int64_t finger, float nx, float ny);
+  void injectKey(bool down, Key key, int code = 0);
+  void injectWindowEvent(int sdlWindowEvent);  // SDL_WINDOWEVENT_FOCUS_LOST and the like
+  void injectQuit();
+
+  // Internals for GLContext: the SDL window and the presenting context.
+  void* nativeWindow() const { return window_; }
+  void* presenterContext() const { return presenter_; }
+  bool makeCurrentNative(void* sdlContext);
+
+  ~Display();
+
+ private:
+  explicit Display(const DisplayOptions& options);
+  bool init();
+  void drawFrame(int targetWidth, int targetHeight);
+  void handleEvent(const void* sdlEvent);
+  void handleMouse(int phase, float px, float py);
+  void handleFinger(int phase, std::int64_t finger, float nx, float ny);
+  bool dispatchKey(const KeyEvent& e, bool down);
+  float pointsToPixels() const;
+
+  DisplayOptions options_;
+  void* window_ = nullptr;     // SDL_Window*
+  void* presenter_ = nullptr;  // SDL_GLContext
+  bool fullscreen_ = false;
+  bool textInput_ = false;
+  bool mouseDown_ = false;
+  GLuint frameTexture_ = 0;
+  int textureWidth_ = 0;
+  int textureHeight_ = 0;
+  int frameWidth_ = 0;   // last presented picture
+  int frameHeight_ = 0;
+  std::uint64_t presented_ = 0;
+  std::vector<std::pair<int, std::function<void()>>> presentObservers_;
+  int nextObserver_ = 1;
+  std::vector<KeyListener*> keyListeners_;
+  std::uint32_t wakeEvent_ = 0;
+};
+
+}  // namespace peckish::platform

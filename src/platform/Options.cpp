@@ -1,0 +1,156 @@
+#include "platform/Options.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
+namespace peckish::platform {
+namespace {
+
+bool parseLong(const std::string& s, long lo, long hi, long& out) {
+  if (s.empty() || s.size() > 20) return false;
+  errno = 0;
+  char* end = nullptr;
+  const long long v = std::strtoll(s.c_str(), &end, 10);
+  if (errno != 0 || end != s.c_str() + s.size() || v < lo || v > hi) return false;
+  out = static_cast<long>(v);
+  return true;
+}
+
+bool parseSeconds(const std::string& s, double& out) {
+  if (s.empty()) return false;
+  errno = 0;
+  char* end = nullptr;
+  const double v = std::strtod(s.c_str(), &end);
+  if (errno != 0 || end != s.c_str() + s.size() || !std::isfinite(v) || v <= 0.0 || v > 10.0) return false;
+  out = v;
+  return true;
+}
+
+}  // namespace
+
+OptionsResult parseOptions(const std::vector<std::string>& args) {
+  OptionsResult r;
+  Options& o = r.options;
+  auto fail = [&r](std::string message) {
+    if (r.ok) {
+      r.ok = false;
+      r.error = std::move(message);
+    }
+  };
+  for (size_t i = 0; i < args.size() && r.ok; ++i) {
+    std::string name = args[i];
+    std::string value;
+    bool inlineValue = false;
+    if (name.rfind("--", 0) == 0) {
+      const auto eq = name.find('=');
+      if (eq != std::string::npos) {
+        value = name.substr(eq + 1);
+        name = name.substr(0, eq);
+        inlineValue = true;
+      }
+    }
+    auto takeValue = [&](std::string& into) -> bool {
+      if (inlineValue) {
+        into = value;
+        return true;
+      }
+      if (i + 1 >= args.size()) {
+        fail(name + " needs a value");
+        return false;
+      }
+      into = args[++i];
+      return true;
+    };
+    auto noValue = [&]() -> bool {
+      if (inlineValue) fail(name + " takes no value");
+      return !inlineValue;
+    };
+
+    if (name == "--help" || name == "-h") {
+      if (noValue()) o.help = true;
+    } else if (name == "--version") {
+      if (noValue()) o.version = true;
+    } else if (name == "--fullscreen") {
+      if (noValue()) o.fullscreen = true;
+    } else if (name == "--mute") {
+      if (noValue()) o.mute = true;
+    } else if (name == "--headless") {
+      if (noValue()) o.headless = true;
+    } else if (name == "--play") {
+      if (noValue()) o.play = true;
+    } else if (name == "--autoplay") {
+      if (noValue()) o.autoplay = true;
+    } else if (name == "--scale") {
+      std::string v;
+      long n = 0;
+      if (takeValue(v) && !parseLong(v, 1, 8, n)) fail("--scale needs a whole number from 1 to 8, not '" + v + "'");
+      else if (r.ok) o.scale = static_cast<int>(n);
+    } else if (name == "--frames") {
+      std::string v;
+      long n = 0;
+      if (takeValue(v) && !parseLong(v, 1, std::numeric_limits<int>::max(), n))
+        fail("--frames needs a positive whole number, not '" + v + "'");
+      else if (r.ok) o.frames = n;
+    } else if (name == "--screenshot") {
+      std::string v;
+      if (takeValue(v)) {
+        if (v.empty()) fail("--screenshot needs a file name");
+        else o.screenshot = v;
+      }
+    } else if (name == "--fixed-dt") {
+      std::string v;
+      double s = 0;
+      if (takeValue(v) && !parseSeconds(v, s))
+        fail("--fixed-dt needs seconds greater than 0 and at most 10, not '" + v + "'");
+      else if (r.ok) o.fixedDt = s;
+    } else if (name == "--seed") {
+      std::string v;
+      long n = 0;
+      if (takeValue(v) && !parseLong(v, 0, std::numeric_limits<std::uint32_t>::max(), n))
+        fail("--seed needs a whole number from 0 to 4294967295, not '" + v + "'");
+      else if (r.ok) o.seed = static_cast<std::uint32_t>(n);
+    } else if (name == "--demo") {
+      std::string v;
+      if (takeValue(v)) {
+        if (v.empty()) fail("--demo needs a name");
+        else o.demo = v;
+      }
+    } else {
+      fail("unknown option '" + args[i] + "'");
+    }
+  }
+  return r;
+}
+
+OptionsResult parseOptions(int argc, const char* const* argv) {
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i] ? argv[i] : "");
+  return parseOptions(args);
+}
+
+std::string usageText(const std::string& program) {
+  return "Usage: " + program + " [options]\n"
+         "  --help, --version\n"
+         "  --scale N            window = 480N x 320N points (default 2)\n"
+         "  --fullscreen         start fullscreen (F11 or F toggles)\n"
+         "  --mute               effects and music silent (M toggles)\n"
+         "  --headless           no window: SDL's offscreen driver, no audio device needed\n"
+         "  --frames N           quit after N presented frames\n"
+         "  --screenshot FILE    write the last presented window image as PNG\n"
+         "  --fixed-dt S         frame time S seconds from the fake clock instead of the wall clock\n"
+         "  --seed N             seed for random() instead of time + process id\n"
+         "  --play               skip the menu and start a game\n"
+         "  --autoplay           a bot taps roosters through the normal touch path\n"
+         "  --demo NAME          engine demos (for example: transitions, particles)\n"
+         "\n"
+         "Environment:\n"
+         "  PECKISH_DATA_DIR        root of the documents folder and the config folder\n"
+         "  PECKISH_RESOURCES       the resources folder\n"
+         "  PECKISH_HIGHSCORE_URL   base address of the high-score server\n"
+         "  PECKISH_ANALYTICS_HOST  host[:port] of the analytics server\n"
+         "  PECKISH_PRODUCT_URL     the product page that ends the e-mail body\n";
+}
+
+}  // namespace peckish::platform

@@ -1,0 +1,40 @@
+#pragma once
+// The command line of the game:
+//   --help, --version, --scale N, --fullscreen, --mute, --headless, --frames N,
+//   --screenshot FILE, --fixed-dt S, --seed N, --play, --autoplay, --demo NAME
+// Values may follow as the next argument or after '=' (--scale=3).
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace peckish::platform {
+
+struct Options {
+  bool help = false;
+  bool version = false;
+  int scale = 2;                       // 1 .. 8
+  bool fullscreen = false;
+  bool mute = false;
+  bool headless = false;
+  long frames = 0;                     // quit after this many presented frames; 0: no limit
+  std::string screenshot;              // PNG of the last presented window image; empty: none
+  double fixedDt = 0.0;                // > 0: fake clock advancing this much a frame
+  std::optional<std::uint32_t> seed;   // random() seed; none: time + process id
+  bool play = false;
+  bool autoplay = false;
+  std::string demo;
+};
+
+struct OptionsResult {
+  Options options;
+  bool ok = true;
+  std::string error;  // one line naming the offending option when not ok
+};
+
+OptionsResult parseOptions(const std::vector<std::string>& args);  // without the program name
+OptionsResult parseOptions(int argc, const char* const* argv);     // argv[0] is the program
+// The --help text: every option, one a line.
+std::string usageText(const std::string& program = "peckish");
+
+}  // namespace peckish::platform
