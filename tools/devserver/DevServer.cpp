@@ -330,6 +330,12 @@ struct DevServer::Impl {
         std::fflush(stdout);
       });
     }
+    // The library's default also sets SO_REUSEPORT, which lets a second server share a port that
+    // is in use; a second server on the same port must fail instead.
+    server.set_socket_options([](socket_t sock) {
+      int yes = 1;
+      setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
+    });
     server.new_task_queue = [] { return new httplib::ThreadPool(32); };
     server.set_payload_max_length(kMaxRequestBytes);
     server.set_keep_alive_timeout(2);

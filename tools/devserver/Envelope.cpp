@@ -8,23 +8,30 @@ namespace {
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 // The value of "key" : "value" in a record that is not valid JSON: the text after the opening quote
-// up to the first quote that is followed by "," or "}" (white space allowed between).
+// up to the first quote that is followed by "}" or by "," and the next member's name (white space
+// allowed between), so quotes and commas inside the value are kept.
 std::string pickField(std::string_view record, std::string_view key) {
   std::string needle = "\"" + std::string(key) + "\"";
-  size_t at = record.find(needle);
-  if (at == std::string_view::npos) return {};
-  size_t p = at + needle.size();
-  while (p < record.size() && isSpace(record[p])) ++p;
-  if (p >= record.size() || record[p] != ':') return {};
-  ++p;
-  while (p < record.size() && isSpace(record[p])) ++p;
-  if (p >= record.size() || record[p] != '"') return {};
-  size_t start = ++p;
-  for (size_t q = start; q < record.size(); ++q) {
-    if (record[q] != '"') continue;
-    size_t r = q + 1;
-    while (r < record.size() && isSpace(record[r])) ++r;
-    if (r < record.size() && (record[r] == ',' || record[r] == '}')) return std::string(record.substr(start, q - start));
+  auto skip = [&](size_t p) {
+    while (p < record.size() && isSpace(record[p])) ++p;
+    return p;
+  };
+  for (size_t at = record.find(needle); at != std::string_view::npos; at = record.find(needle, at + 1)) {
+    size_t p = skip(at + needle.size());
+    if (p >= record.size() || record[p] != ':') continue;  // the text was a value, not a name
+    p = skip(p + 1);
+    if (p >= record.size() || record[p] != '"') return {};
+    size_t start = p + 1;
+    for (size_t q = start; q < record.size(); ++q) {
+      if (record[q] != '"') continue;
+      size_t r = skip(q + 1);
+      if (r < record.size() && record[r] == '}') return std::string(record.substr(start, q - start));
+      if (r < record.size() && record[r] == ',') {
+        r = skip(r + 1);
+        if (r < record.size() && record[r] == '"') return std::string(record.substr(start, q - start));
+      }
+    }
+    return {};
   }
   return {};
 }
