@@ -1,27 +1,13 @@
 #include "devserver/Codec.h"
 
-#include <nettle/arcfour.h>
-
-#include <algorithm>
-#include <array>
-#include <cctype>
 #include <cstdint>
+
+#include "analytics/KXB64.h"
+#include "analytics/KXEncryption.h"
+#include "analytics/KXURL.h"
 
 namespace peckish::devserver {
 namespace {
-
-constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-constexpr unsigned char kInvalid = 127;
-
-const std::array<unsigned char, 256>& decodeTable() {
-  static const std::array<unsigned char, 256> table = [] {
-    std::array<unsigned char, 256> t{};
-    t.fill(kInvalid);
-    for (unsigned char i = 0; i < 64; ++i) t[static_cast<unsigned char>(kAlphabet[i])] = i;
-    return t;
-  }();
-  return table;
-}
 
 int hexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -30,82 +16,26 @@ int hexValue(char c) {
   return -1;
 }
 
-std::string replaceChars(std::string_view text, char a, char toA, char b, char toB) {
-  std::string out(text);
-  for (char& c : out) {
-    if (c == a) c = toA;
-    else if (c == b) c = toB;
-  }
-  return out;
-}
-
 }  // namespace
 
-std::string base64Encode(std::string_view bytes) {
-  std::string out;
-  out.reserve((bytes.size() + 2) / 3 * 4);
-  size_t i = 0;
-  for (; i + 3 <= bytes.size(); i += 3) {
-    unsigned v = (static_cast<unsigned char>(bytes[i]) << 16) | (static_cast<unsigned char>(bytes[i + 1]) << 8) |
-                 static_cast<unsigned char>(bytes[i + 2]);
-    out += kAlphabet[(v >> 18) & 63];
-    out += kAlphabet[(v >> 12) & 63];
-    out += kAlphabet[(v >> 6) & 63];
-    out += kAlphabet[v & 63];
-  }
-  size_t rest = bytes.size() - i;
-  if (rest == 1) {
-    unsigned v = static_cast<unsigned char>(bytes[i]) << 16;
-    out += kAlphabet[(v >> 18) & 63];
-    out += kAlphabet[(v >> 12) & 63];
-    out += "==";
-  } else if (rest == 2) {
-    unsigned v = (static_cast<unsigned char>(bytes[i]) << 16) | (static_cast<unsigned char>(bytes[i + 1]) << 8);
-    out += kAlphabet[(v >> 18) & 63];
-    out += kAlphabet[(v >> 12) & 63];
-    out += kAlphabet[(v >> 6) & 63];
-    out += '=';
+// The Base64, URL-safe and RC4 steps are the game client's own functions, so both ends of the
+// exchange share one codec.
+std::string base64Encode(std::string_view bytes) { return KXBase64EncodedData(bytes); }
+std::optional<std::string> base64Decode(std::string_view text) { return KXDataFromBase64String(text); }
+std::string base64ToUrlSafe(std::string_view text) { return KXURLEncoding(text); }
+
+std::string base64FromUrlSafe(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (c == '-') c = '+';
+    else if (c == '_') c = '/';
   }
   return out;
 }
-
-std::optional<std::string> base64Decode(std::string_view text) {
-  const auto& table = decodeTable();
-  std::string out;
-  out.reserve((text.size() + 3) / 4 * 3);
-  unsigned char group[4];
-  int n = 0;
-  auto flush = [&]() {
-    if (n >= 2) out += static_cast<char>((group[0] << 2) | (group[1] >> 4));
-    if (n >= 3) out += static_cast<char>((group[1] << 4) | (group[2] >> 2));
-    if (n >= 4) out += static_cast<char>((group[2] << 6) | group[3]);
-    n = 0;
-  };
-  for (char ch : text) {
-    auto c = static_cast<unsigned char>(ch);
-    if (std::isspace(c) || c == '=') continue;
-    unsigned char v = table[c];
-    if (v == kInvalid) return std::nullopt;
-    group[n++] = v;
-    if (n == 4) flush();
-  }
-  if (n == 1) return std::nullopt;
-  flush();
-  return out;
-}
-
-std::string base64ToUrlSafe(std::string_view text) { return replaceChars(text, '+', '-', '/', '_'); }
-std::string base64FromUrlSafe(std::string_view text) { return replaceChars(text, '-', '+', '_', '/'); }
 
 std::string rc4(std::string_view data, std::string_view key) {
-  if (key.empty() || data.empty()) return std::string(data);
-  arcfour_ctx ctx;
-  size_t keyLength = std::min<size_t>(key.size(), 32);
-  arcfour_set_key(&ctx, keyLength, reinterpret_cast<const uint8_t*>(key.data()));
-  std::string out(data.size(), '\0');
-  arcfour_crypt(&ctx, data.size(), reinterpret_cast<uint8_t*>(out.data()),
-                reinterpret_cast<const uint8_t*>(data.data()));
-  return out;
+  if (key.empty()) return std::string(data);
+  return KXRC4(data, std::string(key).c_str());
 }
 
 std::optional<std::string> percentDecode(std::string_view text, bool plusIsSpace) {

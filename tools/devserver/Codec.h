@@ -19,8 +19,8 @@ std::optional<std::string> base64Decode(std::string_view text);
 std::string base64ToUrlSafe(std::string_view text);
 std::string base64FromUrlSafe(std::string_view text);
 
-// RC4 keyed with the first 32 bytes of the key (the whole key when shorter). Encryption and
-// decryption are the same operation. An empty key leaves the data unchanged.
+// RC4 keyed with the key's bytes up to a zero byte, at most the first 32 (the whole key when
+// shorter). Encryption and decryption are the same operation. An empty key leaves the data unchanged.
 std::string rc4(std::string_view data, std::string_view key);
 
 // %XX escapes decoded; "+" becomes a space only when plusIsSpace. A malformed escape fails.
