@@ -325,9 +325,8 @@ struct DevServer::Impl {
     if (options.log) {
       server.set_logger([this](const httplib::Request& req, const httplib::Response& res) {
         FaultMode mode = fault.load();
-        std::printf("%s %s -> %d%s%s\n", req.method.c_str(), req.path.c_str(), res.status,
+        std::fprintf(stderr, "%s %s -> %d%s%s\n", req.method.c_str(), req.path.c_str(), res.status,
                     mode == FaultMode::None ? "" : " fault=", mode == FaultMode::None ? "" : faultModeName(mode));
-        std::fflush(stdout);
       });
     }
     // The library's default also sets SO_REUSEPORT, which lets a second server share a port that

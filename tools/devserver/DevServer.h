@@ -38,7 +38,7 @@ struct ServerOptions {
   double stallSeconds = 35.0;
   double trickleInterval = 0.1;
   size_t hugeBytes = 20u * 1024 * 1024;
-  bool log = false;  // one line per request on standard output
+  bool log = false;  // one line per request on standard error
 };
 
 class DevServer {
