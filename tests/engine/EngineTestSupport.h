@@ -47,7 +47,10 @@ class Recorder : public Node {
     journal_->push_back(name_ + ":exit");
     Node::onExit();
   }
-  void draw() override { journal_->push_back(name_ + ":draw"); }
+  void draw() override {
+    journal_->push_back(name_ + ":draw");
+    if (onDraw) onDraw();
+  }
   void tick(double dt) {
     journal_->push_back(name_ + ":tick");
     lastDt = dt;
@@ -55,6 +58,7 @@ class Recorder : public Node {
     if (onTick) onTick();
   }
   std::function<void()> onTick;
+  std::function<void()> onDraw;
   double lastDt = 0;
   int ticks = 0;
 
