@@ -41,8 +41,9 @@ std::optional<KXDecimalNumber> KXDecimalNumber::fromString(std::string_view text
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) expNegative = text[i++] == '-';
     std::size_t expStart = i;
     while (i < text.size() && isDigit(text[i])) {
-      exp = exp * 10 + (text[i++] - '0');
-      if (exp > kMaxExponentMagnitude) return std::nullopt;
+      int d = text[i++] - '0';
+      if (exp > (kMaxExponentMagnitude - d) / 10) return std::nullopt;
+      exp = exp * 10 + d;
     }
     if (i == expStart) return std::nullopt;
     if (expNegative) exp = -exp;
