@@ -36,7 +36,7 @@ int Application::run(ApplicationDelegate* delegate, const Options& options) {
 
   const bool fixedStep = options.fixedDt > 0.0 && std::isfinite(options.fixedDt);
   if (fixedStep) {
-    fixedClock_.set(loop.now());
+    fixedClock_.set(std::floor(loop.now()));  // today's date, whole seconds
     loop.setClock(&fixedClock_);
   }
   if (options.frames > 0) {

@@ -125,6 +125,11 @@ bool GLContext::presentRenderbuffer(GLenum target) {
   glGetIntegerv(GL_RENDERBUFFER_BINDING_OES, &bound);
   auto it = storage_.find(static_cast<GLuint>(bound));
   if (bound == 0 || it == storage_.end() || !glIsRenderbufferOES(static_cast<GLuint>(bound))) return false;
+  // A name deleted and bound again is a new renderbuffer without the layer's storage.
+  GLint w = 0, h = 0;
+  glGetRenderbufferParameterivOES(GL_RENDERBUFFER_OES, GL_RENDERBUFFER_WIDTH_OES, &w);
+  glGetRenderbufferParameterivOES(GL_RENDERBUFFER_OES, GL_RENDERBUFFER_HEIGHT_OES, &h);
+  if (w != it->second.width || h != it->second.height) return false;
   return display->present(*this, it->second.readFramebuffer, it->second.width, it->second.height);
 }
 
