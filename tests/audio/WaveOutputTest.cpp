@@ -1,0 +1,115 @@
+// What actually reaches the speakers: each case runs in a child process (OpenAL reads its
+// configuration once per process) whose OpenAL output goes to OpenAL Soft's wave-file writer.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "AudioTestSupport.h"
+#include "audio/AudioMute.h"
+#include "audio/BackgroundSoundManager.h"
+#include "audio/SoundEffectManager.h"
+
+extern char** environ;
+
+using namespace peckish;
+using peckish::testing::TempDir;
+using peckish::testing::writeTone;
+
+namespace {
+
+constexpr const char* kScenarioVar = "PECKISH_WAVE_SCENARIO";
+
+// The child side: plays per the scenario for half a second, then lets go of the device so the
+// wave writer finishes its file.
+TEST(WaveChild, Scenario) {
+  const char* scenario = std::getenv(kScenarioVar);
+  if (!scenario) GTEST_SKIP() << "runs only as the child of a WaveOutput test";
+  const std::string s = scenario;
+  if (s.find("muted") != std::string::npos) setAudioMuted(true);
+  if (s.rfind("effect", 0) == 0) {
+    SoundEffectManager::sharedManager()->playSound("Hit.wav");
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  } else {
+    BackgroundSoundManager* m = BackgroundSoundManager::sharedManager();
+    ASSERT_NE(m, nullptr);
+    m->playTrack("Tune.wav");
+    ASSERT_FALSE(m->currentTrack().empty());
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+    while (std::chrono::steady_clock::now() < end) platform::RunLoop::main().runOnce(0.01);
+    BackgroundSoundManager::purgeShared();
+  }
+  SoundEffectManager::purgeShared();
+}
+
+class WaveOutput : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(writeTone(dir.file("Hit.wav"), SF_FORMAT_WAV, 22050, 1, 6615));   // 0.3 s
+    ASSERT_TRUE(writeTone(dir.file("Tune.wav"), SF_FORMAT_WAV, 22050, 1, 2205));  // 0.1 s, loops
+  }
+
+  // Runs the scenario in a child process and returns the peak level of what it played.
+  double peakOf(const std::string& scenario) {
+    const std::string wave = dir.file(scenario + ".out.wav");
+    const std::string conf = dir.file(scenario + ".conf");
+    std::ofstream(conf) << "[general]\ndrivers = wave\nfrequency = 22050\nchannels = mono\n"
+                        << "sample-type = int16\ndither = false\n"
+                        << "[wave]\nfile = " << wave << "\n";
+
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+      std::string kv = *e;
+      if (kv.rfind("ALSOFT_", 0) == 0 || kv.rfind(kScenarioVar, 0) == 0 || kv.rfind("PECKISH_RESOURCES=", 0) == 0)
+        continue;
+      env.push_back(kv);
+    }
+    env.push_back("ALSOFT_CONF=" + conf);
+    env.push_back(std::string(kScenarioVar) + "=" + scenario);
+    env.push_back("PECKISH_RESOURCES=" + dir.path());
+    std::vector<char*> envp;
+    for (auto& kv : env) envp.push_back(kv.data());
+    envp.push_back(nullptr);
+
+    char self[4096] = {};
+    EXPECT_GT(::readlink("/proc/self/exe", self, sizeof self - 1), 0);
+    std::string filter = "--gtest_filter=WaveChild.Scenario";
+    char* argv[] = {self, filter.data(), nullptr};
+    const std::string log = dir.file(scenario + ".log");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, self, &actions, nullptr, argv, envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    EXPECT_EQ(spawned, 0);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    std::stringstream childOutput;
+    childOutput << std::ifstream(log).rdbuf();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << childOutput.str();
+    long frames = 0;
+    const double peak = peckish::testing::peakOf(wave, &frames);
+    EXPECT_GT(frames, 22050 / 4) << "the writer ran while the child played\n" << childOutput.str();
+    return peak;
+  }
+
+  TempDir dir;
+};
+
+TEST_F(WaveOutput, EffectsAreHeardUnlessMuted) {
+  EXPECT_GT(peakOf("effect"), 0.1);
+  EXPECT_EQ(peakOf("effect-muted"), 0.0);
+}
+
+TEST_F(WaveOutput, MusicIsHeardUnlessMuted) {
+  EXPECT_GT(peakOf("music"), 0.1);
+  EXPECT_EQ(peakOf("music-muted"), 0.0);
+}
+
+}  // namespace
