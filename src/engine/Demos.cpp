@@ -1,0 +1,103 @@
+#include "engine/Demos.h"
+
+#include <string>
+
+#include "engine/Director.h"
+#include "engine/DisplayMetrics.h"
+#include "engine/Label.h"
+#include "engine/Layer.h"
+#include "engine/Scene.h"
+#include "engine/Transition.h"
+
+namespace peckish {
+
+namespace {
+
+constexpr double kTransitionTime = 1.0;
+constexpr double kHoldTime = 1.0;
+
+template <class T>
+Ref<TransitionScene> makeKind(double duration, Ref<Scene> scene) {
+  return T::transitionWithDuration(duration, std::move(scene));
+}
+
+// Scene number n of the demo: its colour alternates, its label names the kind that brings it in.
+Ref<Scene> demoStep(size_t n);
+
+// Waits until its scene has been the running scene for the hold time, then moves on with the
+// next transition kind.
+class TransitionsDemoLayer : public Layer {
+ public:
+  explicit TransitionsDemoLayer(size_t n) : n_(n) {}
+
+  void onEnter() override {
+    Layer::onEnter();
+    schedule(&TransitionsDemoLayer::tick);
+  }
+  void onExit() override {
+    unschedule(&TransitionsDemoLayer::tick);
+    Layer::onExit();
+  }
+
+  void tick(double dt) {
+    Director* d = Director::exists() ? Director::sharedDirector() : nullptr;
+    if (!d || done_ || d->runningScene() != parent()) return;  // still inside a transition
+    held_ += dt;
+    if (held_ < kHoldTime) return;
+    done_ = true;
+    const auto& kinds = transitionKinds();
+    const TransitionKind& kind = kinds[n_ % kinds.size()];
+    d->replaceScene(kind.make(kTransitionTime, demoStep(n_ + 1)));
+  }
+
+ private:
+  size_t n_;
+  double held_ = 0.0;
+  bool done_ = false;
+};
+
+Ref<Scene> demoStep(size_t n) {
+  static constexpr PackedColor kColors[2] = {0x3060C0FF, 0xC05030FF};
+  const auto& kinds = transitionKinds();
+  const CGSize win = currentWinSize().size;
+  Ref<Scene> scene = Scene::node();
+  scene->add(ColorLayer::layerWithColor(kColors[n % 2]));
+  std::string text = n == 0 ? std::string("Transitions") : std::string(kinds[(n - 1) % kinds.size()].name);
+  Ref<Label> label = Label::labelWithString(text, CGSizeMake(win.width, 48), 1, "Marker Felt", 36);
+  label->setPosition(Vec2(win.width / 2, win.height / 2));
+  scene->add(label, 1, "name");
+  scene->add(make<TransitionsDemoLayer>(n), 2);
+  return scene;
+}
+
+}  // namespace
+
+const std::vector<TransitionKind>& transitionKinds() {
+  static const std::vector<TransitionKind> kinds = {
+      {"FadeTransition", &makeKind<FadeTransition>},
+      {"FlipXTransition", &makeKind<FlipXTransition>},
+      {"FlipYTransition", &makeKind<FlipYTransition>},
+      {"FlipAngularTransition", &makeKind<FlipAngularTransition>},
+      {"ShrinkGrowTransition", &makeKind<ShrinkGrowTransition>},
+      {"JumpZoomTransition", &makeKind<JumpZoomTransition>},
+      {"RotoZoomTransition", &makeKind<RotoZoomTransition>},
+      {"MoveInLTransition", &makeKind<MoveInLTransition>},
+      {"MoveInRTransition", &makeKind<MoveInRTransition>},
+      {"MoveInTTransition", &makeKind<MoveInTTransition>},
+      {"MoveInBTransition", &makeKind<MoveInBTransition>},
+      {"SlideInLTransition", &makeKind<SlideInLTransition>},
+      {"SlideInRTransition", &makeKind<SlideInRTransition>},
+      {"SlideInTTransition", &makeKind<SlideInTTransition>},
+      {"SlideInBTransition", &makeKind<SlideInBTransition>},
+  };
+  return kinds;
+}
+
+Ref<Scene> transitionsDemo() { return demoStep(0); }
+
+Ref<Scene> demoScene(std::string_view name) {
+  if (name == "transitions") return transitionsDemo();
+  return nullptr;
+}
+
+}  // namespace peckish

@@ -1,0 +1,28 @@
+#include "engine/Label.h"
+
+#include "engine/Texture2D.h"
+
+namespace peckish {
+
+Label::Label(const std::string& string, CGSize dimensions, int alignment, const std::string& fontName, float fontSize)
+    : dimensions_(dimensions), alignment_(alignment), fontName_(fontName), fontSize_(fontSize) {
+  setString(string);
+}
+
+Label::~Label() = default;
+
+Ref<Label> Label::labelWithString(const std::string& string, CGSize dimensions, int alignment,
+                                  const std::string& fontName, float fontSize) {
+  return make<Label>(string, dimensions, alignment, fontName, fontSize);
+}
+
+void Label::setString(const std::string& string) {
+  setTexture(nullptr);
+  string_ = string;
+  Ref<Texture2D> texture = Texture2D::initWithString(string, dimensions_, alignment_, fontName_, fontSize_);
+  setTexture(texture.get());
+  const CGSize s = texture ? texture->contentSize() : CGSize{};
+  transformAnchor_ = Vec2(s.width / 2, s.height / 2);
+}
+
+}  // namespace peckish
