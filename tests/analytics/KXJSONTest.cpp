@@ -212,7 +212,8 @@ TEST(KXJSON, NestingLimit) {
   for (int i = 0; i < 513; ++i) objects += "{\"k\":";
   objects += "1";
   for (int i = 0; i < 513; ++i) objects += "}";
-  e = parseFailure(objects).error.get();
+  Failure deepObjects = parseFailure(objects);
+  e = deepObjects.error.get();
   while (e && e->underlyingError()) e = e->underlyingError();
   EXPECT_EQ(e->code(), 7);
 
