@@ -1,0 +1,238 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "StageTestSupport.h"
+#include "engine/Label.h"
+#include "engine/Menu.h"
+#include "engine/MenuItem.h"
+#include "engine/Texture2D.h"
+
+using namespace peckish;
+using namespace peckish::test;
+
+namespace {
+
+class MenuTest : public StageTest {
+ protected:
+  void SetUp() override {
+    StageTest::SetUp();
+    MenuItem::setFontSize(24);
+    Menu::setOffsetY(-30);
+  }
+  void TearDown() override {
+    MenuItem::setFontSize(32);
+    MenuItem::setFontName("Marker Felt");
+    Menu::setOffsetY(0);
+    StageTest::TearDown();
+  }
+};
+
+// Receives the menu items' calls and records which fired.
+class Receiver : public Object {
+ public:
+  void play() { calls.push_back("play"); }
+  void scores() { calls.push_back("scores"); }
+  void buy() { calls.push_back("buy"); }
+  std::vector<std::string> calls;
+};
+
+// Five items of height 26 ("Play" ... are laid out with font size 24).
+struct FiveItemMenu {
+  explicit FiveItemMenu(Receiver* r) {
+    items = {MenuItem::itemFromString("Play", r, &Receiver::play),
+             MenuItem::itemFromString("High Scores", r, &Receiver::scores),
+             MenuItem::itemFromString("Buy More", r, &Receiver::buy),
+             MenuItem::itemFromString("Instructions", r, &Receiver::buy),
+             MenuItem::itemFromString("Tell a Friend", r, &Receiver::buy)};
+    menu = Menu::menuWithItems(items[0], items[1], items[2], items[3], items[4]);
+  }
+  std::vector<Ref<MenuItem>> items;
+  Ref<Menu> menu;
+};
+
+TEST_F(MenuTest, LabelTextureBoxAndAnchorFollowTheString) {
+  Ref<Label> label = Label::labelWithString("0", CGSizeMake(100, 30), 1, "Marker Felt", 24);
+  ASSERT_NE(label->texture(), nullptr);
+  EXPECT_EQ(label->texture()->contentSize(), CGSizeMake(100, 30));
+  EXPECT_EQ(label->transformAnchor(), Vec2(50, 15));
+  Ref<Texture2D> before(label->texture());
+  label->setString("125");
+  ASSERT_NE(label->texture(), nullptr);
+  EXPECT_NE(label->texture(), before.get());
+  EXPECT_EQ(before->retainCount(), 1);  // the label let go of the old texture
+  EXPECT_EQ(label->string(), "125");
+  EXPECT_EQ(label->transformAnchor(), Vec2(50, 15));
+}
+
+TEST_F(MenuTest, ItemLabelBoxComesFromTheTextLengthAndFontSize) {
+  Receiver r;
+  Ref<MenuItem> play = MenuItem::itemFromString("Play", &r, &Receiver::play);
+  EXPECT_EQ(play->label()->texture()->contentSize(), CGSizeMake(104, 26));
+  EXPECT_EQ(play->transformAnchor(), Vec2(52, 13));
+  EXPECT_EQ(play->height(), 26u);
+  EXPECT_EQ(play->label()->fontName(), "Marker Felt");
+  play->setPosition(Vec2(240, 207));
+  EXPECT_EQ(play->rect(), CGRectMake(188, 194, 104, 26));
+  play->setScale(1.2f);  // scale is not part of the hit box
+  EXPECT_EQ(play->rect(), CGRectMake(188, 194, 104, 26));
+
+  MenuItem::setFontSize(10);
+  MenuItem::setFontName("Arial");
+  Ref<MenuItem> later = MenuItem::itemFromString("Go", &r, &Receiver::play);
+  EXPECT_EQ(later->label()->texture()->contentSize(), CGSizeMake(24, 12));
+  EXPECT_EQ(later->label()->fontName(), "Arial");
+  EXPECT_EQ(play->label()->texture()->contentSize(), CGSizeMake(104, 26));  // earlier items keep theirs
+
+  Ref<MenuItem> accented = MenuItem::itemFromString("Caf\xC3\xA9", &r, &Receiver::play);  // 4 characters
+  EXPECT_EQ(accented->label()->texture()->contentSize().width, 48);
+}
+
+TEST_F(MenuTest, EmptyItemTextRaises) {
+  Receiver r;
+  expectRaise([&] { MenuItem::itemFromString("", &r, &Receiver::play); }, "MenuItemInvalid",
+              "Can't create a MenuItem without value");
+}
+
+TEST_F(MenuTest, ActivateCallsTheReceiver) {
+  Receiver r;
+  Ref<MenuItem> item = MenuItem::itemFromString("Buy", &r, &Receiver::buy);
+  item->activate();
+  item->activate();
+  EXPECT_EQ(r.calls, (std::vector<std::string>{"buy", "buy"}));
+  Ref<MenuItem> unbound = MenuItem::itemFromString("Nothing", Callback<void()>());
+  unbound->activate();  // no receiver: nothing happens
+}
+
+TEST_F(MenuTest, ItemsStackDownTheCentreShiftedByTheOffset) {
+  Receiver r;
+  FiveItemMenu m(&r);
+  std::vector<Vec2> positions;
+  std::vector<int> zs;
+  for (const auto& e : m.menu->children()) {
+    positions.push_back(e.node->position());
+    zs.push_back(e.z);
+  }
+  EXPECT_EQ(positions, (std::vector<Vec2>{{240, 207}, {240, 176}, {240, 145}, {240, 114}, {240, 83}}));
+  EXPECT_EQ(zs, (std::vector<int>{0, 1, 2, 3, 4}));
+  EXPECT_EQ(m.menu->children()[1].node.get(), m.items[1].get());
+  EXPECT_TRUE(m.menu->isTouchEnabled());
+  EXPECT_EQ(m.menu->selectedItem(), -1);
+
+  Menu::setOffsetY(0);  // applies to the next layout
+  EXPECT_EQ(m.items[0]->position(), Vec2(240, 207));
+  m.menu->alignItems();
+  EXPECT_EQ(m.items[0]->position(), Vec2(240, 237));
+  EXPECT_EQ(m.items[4]->position(), Vec2(240, 113));
+}
+
+TEST_F(MenuTest, HitBoxesAreHalfOpen) {
+  Receiver r;
+  FiveItemMenu m(&r);
+  // "Play" at (240, 207): x 188 .. 292, y 194 .. 220.
+  int idx = -1;
+  EXPECT_EQ(m.menu->itemInPoint(CGPointMake(200, 188), &idx), m.items[0].get());  // left edge (view y = x)
+  EXPECT_EQ(idx, 0);
+  EXPECT_EQ(m.menu->itemInPoint(CGPointMake(194, 240), &idx), m.items[0].get());  // bottom edge
+  EXPECT_EQ(m.menu->itemInPoint(CGPointMake(200, 292), &idx), nullptr);           // right edge
+  EXPECT_EQ(idx, 4);  // the last index tried
+  EXPECT_EQ(m.menu->itemInPoint(CGPointMake(220, 240), &idx), nullptr);  // top edge; 220 is below "High Scores"
+  EXPECT_EQ(m.menu->itemInPoint(CGPointMake(83, 240), &idx), m.items[4].get());
+  EXPECT_EQ(idx, 4);
+}
+
+TEST_F(MenuTest, TouchMovedToASecondItemActivatesOnlyTheSecond) {
+  Receiver r;
+  FiveItemMenu m(&r);
+  Ref<Scene> scene = Scene::node();
+  scene->add(m.menu);
+  run(scene);
+  ASSERT_EQ(director->eventHandler(), m.menu.get());
+
+  began(240, 207);
+  EXPECT_EQ(m.menu->selectedItem(), 0);
+  frames(4, 0.03125);  // 0.125 s: the growth of 0.1 s is over
+  EXPECT_FLOAT_EQ(m.items[0]->scale(), 1.2f);
+
+  moved(250, 176);
+  EXPECT_EQ(m.menu->selectedItem(), 1);
+  frames(4, 0.03125);
+  EXPECT_FLOAT_EQ(m.items[0]->scale(), 1.0f);
+  EXPECT_FLOAT_EQ(m.items[1]->scale(), 1.2f);
+
+  moved(10, 10);  // off every item: the selection stays
+  EXPECT_EQ(m.menu->selectedItem(), 1);
+
+  ended(250, 176);
+  EXPECT_EQ(m.menu->selectedItem(), -1);
+  EXPECT_EQ(r.calls, (std::vector<std::string>{"scores"}));
+  frames(4, 0.03125);
+  EXPECT_FLOAT_EQ(m.items[1]->scale(), 1.0f);
+}
+
+TEST_F(MenuTest, LiftingOutsideActivatesNothingAndShrinksBack) {
+  Receiver r;
+  FiveItemMenu m(&r);
+  Ref<Scene> scene = Scene::node();
+  scene->add(m.menu);
+  run(scene);
+
+  began(240, 145);
+  frame(0.05);
+  EXPECT_GT(m.items[2]->scale(), 1.0f);
+  ended(20, 300);
+  EXPECT_EQ(m.menu->selectedItem(), -1);
+  frames(4, 0.03125);
+  EXPECT_FLOAT_EQ(m.items[2]->scale(), 1.0f);
+  EXPECT_TRUE(r.calls.empty());
+
+  began(20, 300);  // nowhere: nothing selected
+  EXPECT_EQ(m.menu->selectedItem(), -1);
+  ended(240, 145);  // lifted over an item: it fires all the same
+  EXPECT_EQ(r.calls, (std::vector<std::string>{"buy"}));
+}
+
+// The item's call takes the menu off the stage and drops it (as a scene change would).
+class Dismisser : public Object {
+ public:
+  void dismiss() {
+    calls++;
+    if (menu && menu->parent()) menu->parent()->remove(menu);
+    menu = nullptr;
+  }
+  Menu* menu = nullptr;
+  int calls = 0;
+};
+
+TEST_F(MenuTest, AnItemMayRemoveItsMenu) {
+  Dismisser d;
+  Ref<Scene> scene = Scene::node();
+  {
+    Ref<Menu> menu = Menu::menuWithItems(MenuItem::itemFromString("Close", &d, &Dismisser::dismiss));
+    d.menu = menu.get();
+    scene->add(menu);
+  }
+  run(scene);
+  began(240, 145);  // one item, shifted down by the offset
+  ended(240, 145);
+  EXPECT_EQ(d.calls, 1);
+  EXPECT_TRUE(scene->children().empty());
+  EXPECT_EQ(director->eventHandler(), nullptr);
+  began(240, 145);  // no handler any more
+  frame(0.2);
+}
+
+TEST_F(MenuTest, MenuListEndsAtTheFirstNull) {
+  Receiver r;
+  Ref<Menu> menu = Menu::menuWithItems(MenuItem::itemFromString("A", &r, &Receiver::play), nullptr,
+                                       MenuItem::itemFromString("B", &r, &Receiver::play));
+  EXPECT_EQ(menu->children().size(), 1u);
+  Ref<Menu> none = make<Menu>(Ref<MenuItem>());
+  EXPECT_TRUE(none->children().empty());
+  int idx = -7;
+  EXPECT_EQ(none->itemInPoint(CGPointMake(0, 0), &idx), nullptr);
+  EXPECT_EQ(idx, -7);
+}
+
+}  // namespace
