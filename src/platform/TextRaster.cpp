@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -50,11 +51,26 @@ struct Line {
 
 class FontLibrary {
  public:
+  // Callers hold mutex() while they use the instance.
   static FontLibrary& instance() {
-    static FontLibrary lib;
-    return lib;
+    std::lock_guard<std::recursive_mutex> lock(mutex());
+    if (!current()) current().reset(new FontLibrary());
+    return *current();
   }
-  std::recursive_mutex& mutex() { return mutex_; }
+  static void reload() {
+    std::lock_guard<std::recursive_mutex> lock(mutex());
+    current().reset();
+  }
+  static std::recursive_mutex& mutex() {
+    static std::recursive_mutex m;
+    return m;
+  }
+  ~FontLibrary() {
+    for (auto& [key, face] : faces_)
+      if (face) FT_Done_Face(face);
+    if (ft_) FT_Done_FreeType(ft_);
+    if (config_) FcConfigDestroy(config_);
+  }
 
   FontFile find(const std::string& name) {
     auto it = files_.find(name);
@@ -107,11 +123,9 @@ class FontLibrary {
       config_ = nullptr;
     }
   }
-  ~FontLibrary() {
-    for (auto& [key, face] : faces_)
-      if (face) FT_Done_Face(face);
-    if (ft_) FT_Done_FreeType(ft_);
-    if (config_) FcConfigDestroy(config_);
+  static std::unique_ptr<FontLibrary>& current() {
+    static std::unique_ptr<FontLibrary> lib;
+    return lib;
   }
 
   FontFile match(const std::string& name, bool builtIn) {
@@ -169,7 +183,6 @@ class FontLibrary {
     return f;
   }
 
-  std::recursive_mutex mutex_;
   FT_Library ft_ = nullptr;
   FcConfig* config_ = nullptr;
   bool ownConfig_ = false;
@@ -312,9 +325,11 @@ FT_Pos lineHeightOf(FT_Face face) {
 
 }  // namespace
 
+void reloadFonts() { FontLibrary::reload(); }
+
 FontFile findFont(const std::string& name) {
+  std::lock_guard<std::recursive_mutex> lock(FontLibrary::mutex());
   FontLibrary& lib = FontLibrary::instance();
-  std::lock_guard<std::recursive_mutex> lock(lib.mutex());
   return lib.find(name);
 }
 
@@ -322,8 +337,8 @@ void drawString(const std::string& text, uint8_t* buffer, unsigned bufferWidth,
                 unsigned bufferHeight, CGSize box, int alignment, const std::string& fontName,
                 float fontSize) {
   if (!buffer || bufferWidth == 0 || bufferHeight == 0 || text.empty()) return;
+  std::lock_guard<std::recursive_mutex> lock(FontLibrary::mutex());
   FontLibrary& lib = FontLibrary::instance();
-  std::lock_guard<std::recursive_mutex> lock(lib.mutex());
   FT_Face face = lib.face(fontName, fontSize);
   if (!face) return;
   const FT_Pos boxW = FT_Pos(std::lround(std::max(box.width, 0.f) * 64.0f));
@@ -354,8 +369,8 @@ void drawString(const std::string& text, uint8_t* buffer, unsigned bufferWidth,
 
 CGSize measureString(const std::string& text, const std::string& fontName, float fontSize,
                      float maxWidth) {
+  std::lock_guard<std::recursive_mutex> lock(FontLibrary::mutex());
   FontLibrary& lib = FontLibrary::instance();
-  std::lock_guard<std::recursive_mutex> lock(lib.mutex());
   FT_Face face = lib.face(fontName, fontSize);
   if (!face || text.empty()) return CGSize{0.f, 0.f};
   std::vector<Line> lines = layOut(face, text, FT_Pos(std::lround(std::max(maxWidth, 0.f) * 64.0f)));

@@ -30,6 +30,10 @@ struct FontFile {
 // The face used for a font name.
 FontFile findFont(const std::string& name);
 
+// Forgets the font configuration, the lookups and the open faces; the next use reads the
+// resource folder's fonts.conf again.
+void reloadFonts();
+
 // Draws `text` (UTF-8) into `buffer`, an 8-bit coverage bitmap of bufferWidth x bufferHeight
 // bytes with rows of bufferWidth bytes, top row first. The text is laid out in the box
 // (0, 0, box.width, box.height) anchored at the top-left of the buffer: lines break at '\n' and

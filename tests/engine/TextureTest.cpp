@@ -324,6 +324,24 @@ TEST(TextRaster, GameFontsMapToShippedFaces) {
   EXPECT_EQ(platform::findFont("Verdana").family, "DejaVu Sans");
 }
 
+TEST(TextRaster, SameFacesWithoutTheResourceFontConfiguration) {
+  TempFolder empty;
+  const char* old = std::getenv("PECKISH_RESOURCES");
+  const std::string saved = old ? old : "";
+  setenv("PECKISH_RESOURCES", empty.path().c_str(), 1);
+  platform::reloadFonts();
+  platform::FontFile marker = platform::findFont("Marker Felt");
+  std::string arial = platform::findFont("Arial").family;
+  std::string verdana = platform::findFont("Verdana").family;
+  if (old) setenv("PECKISH_RESOURCES", saved.c_str(), 1);
+  else unsetenv("PECKISH_RESOURCES");
+  platform::reloadFonts();
+  EXPECT_EQ(marker.family, "Comic Neue");
+  EXPECT_NE(marker.style.find("Bold"), std::string::npos) << marker.style;
+  EXPECT_EQ(arial, "Liberation Sans");
+  EXPECT_EQ(verdana, "DejaVu Sans");
+}
+
 TEST_F(TextureTest, DrawAtPointCoversTheContentSize) {
   REQUIRE_GL(gl);
   // A 100 x 30 white picture in a 128 x 32 texture; its top row is red.
