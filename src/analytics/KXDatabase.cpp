@@ -24,6 +24,26 @@ constexpr const char* kSelectOldest = "SELECT * FROM items ORDER BY id LIMIT ?";
 constexpr const char* kDeletePrefix = "DELETE FROM items WHERE id IN (";
 constexpr const char* kCount = "SELECT count(id) FROM items";
 
+constexpr const char* kCreateInFlight =
+    "CREATE TABLE IF NOT EXISTS inflight (item INTEGER NOT NULL PRIMARY KEY, batch INTEGER NOT NULL, "
+    "type INTEGER NOT NULL, time TEXT NOT NULL, session TEXT NOT NULL, action TEXT, latitude REAL, "
+    "longitude REAL, altitude REAL)";
+// The same rows oldestActions takes (the select-oldest order and limit), known types only.
+constexpr const char* kKeepInFlight =
+    "INSERT INTO inflight (item,batch,type,time,session,action,latitude,longitude,altitude) "
+    "SELECT id,?,type,time,session,action,latitude,longitude,altitude FROM items "
+    "WHERE id IN (SELECT id FROM items ORDER BY id LIMIT ?) AND type IN (0,1)";
+constexpr const char* kRestoreBatch =
+    "INSERT OR IGNORE INTO items (id,type,time,session,action,latitude,longitude,altitude) "
+    "SELECT item,type,time,session,action,latitude,longitude,altitude FROM inflight WHERE batch = ?1";
+constexpr const char* kForgetBatch = "DELETE FROM inflight WHERE batch = ?1";
+constexpr const char* kRestoreAll =
+    "INSERT OR IGNORE INTO items (id,type,time,session,action,latitude,longitude,altitude) "
+    "SELECT item,type,time,session,action,latitude,longitude,altitude FROM inflight";
+constexpr const char* kForgetAll = "DELETE FROM inflight";
+constexpr const char* kLastBatch = "SELECT IFNULL(MAX(batch),0) FROM inflight";
+constexpr const char* kCountInFlight = "SELECT count(item) FROM inflight";
+
 constexpr const char* kPrepareFailed = "Error: failed to prepare statement with message '%s'.";
 constexpr const char* kInsertFailed = "Error: failed to inser item with message '%s'.";
 
@@ -132,6 +152,15 @@ void KXDatabase::open() {
     throw Exception(kInternalInconsistency, message);
   }
   createTableIfNeeded();
+  createInFlightTableIfNeeded();
+}
+
+void KXDatabase::createInFlightTableIfNeeded() {
+  Statement st(sqlDatabase_, kCreateInFlight);
+  if (!st.prepared()) fail(kPrepareFailed);
+  int rc = st.step();
+  st.finalize();
+  if (rc == SQLITE_ERROR) fail("Error: failed to create table with message '%s'.");
 }
 
 void KXDatabase::createTableIfNeeded() {
@@ -239,6 +268,115 @@ int KXDatabase::numItems() {
   int n = rc == SQLITE_ROW ? sqlite3_column_int(st.get(), 0) : 0;
   st.finalize();
   if (rc == SQLITE_ERROR) fail(kInsertFailed);
+  return n;
+}
+
+// BEGIN IMMEDIATE .. COMMIT, rolled back when left without commit(). Inside a transaction that is
+// already open on the connection it does nothing, so the outer one decides.
+class KXDatabase::Transaction {
+ public:
+  explicit Transaction(KXDatabase& db) : db_(db) {
+    if (sqlite3_get_autocommit(db_.sqlDatabase_) == 0) return;
+    if (sqlite3_exec(db_.sqlDatabase_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
+      db_.fail("Error: failed to begin a transaction with message '%s'.");
+    open_ = true;
+  }
+  ~Transaction() {
+    if (open_) sqlite3_exec(db_.sqlDatabase_, "ROLLBACK", nullptr, nullptr, nullptr);
+  }
+  Transaction(const Transaction&) = delete;
+  Transaction& operator=(const Transaction&) = delete;
+  void commit() {
+    if (!open_) return;
+    if (sqlite3_exec(db_.sqlDatabase_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
+      db_.fail("Error: failed to commit a transaction with message '%s'.");
+    open_ = false;
+  }
+
+ private:
+  KXDatabase& db_;
+  bool open_ = false;
+};
+
+void KXDatabase::inTransaction(const std::function<void()>& fn) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  Transaction tx(*this);
+  fn();
+  tx.commit();
+}
+
+std::vector<Ref<KXRecord>> KXDatabase::takeOldestActionsInFlight(int count, std::int64_t* batch) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  if (nextBatch_ == 0) {
+    Statement last(sqlDatabase_, kLastBatch);
+    if (!last.prepared()) fail(kPrepareFailed);
+    nextBatch_ = (last.step() == SQLITE_ROW ? sqlite3_column_int64(last.get(), 0) : 0) + 1;
+  }
+  const std::int64_t number = nextBatch_++;
+  Transaction tx(*this);
+  {
+    Statement keep(sqlDatabase_, kKeepInFlight);
+    if (!keep.prepared()) fail(kPrepareFailed);
+    sqlite3_bind_int64(keep.get(), 1, number);
+    sqlite3_bind_int(keep.get(), 2, count);
+    int rc = keep.step();
+    keep.finalize();
+    if (rc == SQLITE_ERROR) fail("Error: failed to keep items in flight with message '%s'.");
+  }
+  std::vector<Ref<KXRecord>> records = oldestActions(count);
+  tx.commit();
+  if (batch) *batch = records.empty() ? 0 : number;
+  return records;
+}
+
+void KXDatabase::endInFlight(std::int64_t batch) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  Statement st(sqlDatabase_, kForgetBatch);
+  if (!st.prepared()) fail(kPrepareFailed);
+  sqlite3_bind_int64(st.get(), 1, batch);
+  int rc = st.step();
+  st.finalize();
+  if (rc == SQLITE_ERROR) fail("Error: failed to delete items with message '%s'.");
+}
+
+int KXDatabase::restore(const char* sql, std::int64_t batch) {
+  Statement st(sqlDatabase_, sql);
+  if (!st.prepared()) fail(kPrepareFailed);
+  if (batch) sqlite3_bind_int64(st.get(), 1, batch);
+  int rc = st.step();
+  st.finalize();
+  if (rc == SQLITE_ERROR) fail(kInsertFailed);
+  return sqlite3_changes(sqlDatabase_);
+}
+
+int KXDatabase::restoreInFlight(std::int64_t batch) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  Transaction tx(*this);
+  int n = restore(kRestoreBatch, batch);
+  endInFlight(batch);
+  tx.commit();
+  return n;
+}
+
+int KXDatabase::restoreAllInFlight() {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  Transaction tx(*this);
+  int n = restore(kRestoreAll, 0);
+  Statement st(sqlDatabase_, kForgetAll);
+  if (!st.prepared()) fail(kPrepareFailed);
+  int rc = st.step();
+  st.finalize();
+  if (rc == SQLITE_ERROR) fail("Error: failed to delete items with message '%s'.");
+  tx.commit();
+  return n;
+}
+
+int KXDatabase::numInFlight() {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  Statement st(sqlDatabase_, kCountInFlight);
+  if (!st.prepared()) fail(kPrepareFailed);
+  int rc = st.step();
+  int n = rc == SQLITE_ROW ? sqlite3_column_int(st.get(), 0) : 0;
   return n;
 }
 

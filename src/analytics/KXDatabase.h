@@ -3,6 +3,8 @@
 // the table items, holding action and geo records until they are uploaded. Queue order is id
 // order. Every operation holds the store's own recursive lock for its whole SQL work; failures
 // raise Exception(kInternalInconsistency, <message>) after the lock is released.
+#include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -39,18 +41,41 @@ class KXDatabase final : public Object {
   std::vector<Ref<KXRecord>> oldestActions(int count);
   int numItems();
 
+  // Batches in flight. A batch taken for an upload keeps a copy of its rows in the side table
+  // inflight until its exchange is over, so records of an exchange the process never finished
+  // are not lost.
+  //
+  // Takes up to count records like oldestActions and, in the same transaction, keeps their rows
+  // in flight under a new batch number (written to *batch; 0 when nothing was taken).
+  std::vector<Ref<KXRecord>> takeOldestActionsInFlight(int count, std::int64_t* batch);
+  // The exchange of the batch is over: forgets its rows.
+  void endInFlight(std::int64_t batch);
+  // Puts the rows of one batch back into the queue under their original ids, so they return to
+  // the places they were taken from, and forgets them. Returns the number of rows put back.
+  int restoreInFlight(std::int64_t batch);
+  // The same for every batch (rows left behind by a process that ended during an exchange).
+  int restoreAllInFlight();
+  int numInFlight();
+  // Runs fn as one transaction under the store's lock: committed when fn returns, rolled back
+  // when it throws. Inside another transaction fn simply joins it.
+  void inTransaction(const std::function<void()>& fn);
+
   const std::string& databasePath() const noexcept { return path_; }
   // The store's lock, for callers that need several operations as one.
   std::recursive_mutex& lock() noexcept { return mutex_; }
 
  private:
   void open();
+  void createInFlightTableIfNeeded();
+  int restore(const char* sql, std::int64_t batch);
+  class Transaction;
   [[noreturn]] void fail(const char* format);
 
   std::string documents_;
   std::string path_;
   sqlite3* sqlDatabase_ = nullptr;
   std::recursive_mutex mutex_;
+  std::int64_t nextBatch_ = 0;  // 0: not read from the side table yet
 };
 
 }  // namespace peckish
