@@ -1,0 +1,18 @@
+#pragma once
+// What the application shell and the game call: analytics with the build's credentials.
+#include <string>
+
+namespace peckish::analytics {
+
+// At launch: hands the service the build's key and secret (platform::analyticsKey(),
+// platform::analyticsSecret(); the upload host is platform::analyticsHost()) and starts the
+// analysis without location tracking. A store that cannot be opened is logged and leaves
+// analytics off; the game goes on.
+void startForApplication();
+// At termination: stops the analysis ("Analysis Stopped" is logged once, however often this and
+// the terminate notification arrive).
+void stopForApplication();
+// Records a named action while the analysis runs; does nothing before the service exists.
+void logAction(const std::string& name);
+
+}  // namespace peckish::analytics
