@@ -3,6 +3,7 @@
 
 #include "BuildConfig.h"
 #include "engine/EAGLView.h"
+#include "game/PlayMode.h"
 #include "platform/Application.h"
 #include "platform/Options.h"
 #include "platform/RunLoop.h"
@@ -63,6 +64,7 @@ int main(int argc, char** argv) {
     std::printf("peckish %s\n", PECKISH_VERSION);
     return 0;
   }
+  if (parsed.options.play) return runPlayMode(parsed.options);
   BlankShell shell;
   return platform::Application::sharedApplication()->run(&shell, parsed.options);
 }
