@@ -111,7 +111,9 @@ class Node : public Object {
   Action* do_(Ref<Action> action);
   // Marks every running action for removal at the next step (actions are not sent stop).
   void stop();
-  // The action step, scheduled while the node has actions.
+  // The action step, scheduled while the node has actions: drops the actions marked for removal;
+  // unschedules itself when none is left; otherwise steps each action present when the pass began
+  // (actions started during the pass wait for the next step) and stops and marks those now done.
   void step_(double dt);
   const std::vector<Ref<Action>>& actions() const { return actions_; }
 
@@ -120,9 +122,12 @@ class Node : public Object {
   void schedule(void (C::*method)(double)) { schedule(TimerCallback(static_cast<C*>(this), method)); }
   template <class C>
   void unschedule(void (C::*method)(double)) { unschedule(TimerCallback(static_cast<C*>(this), method)); }
-  // The receiver of the callback is normally this node (it is the timer's target).
+  // The receiver of the callback is normally this node (it is the timer's target). Scheduling a
+  // callback that is already scheduled does nothing. The timer reaches the scheduler while the node
+  // is running (at once, or on onEnter) and fires first on the next tick.
   void schedule(const TimerCallback& callback);
-  // Raises "SelectorNotScheduled" when the callback is not scheduled on this node.
+  // Logs "selector not scheduled" and raises "SelectorNotScheduled" when the callback is not
+  // scheduled on this node. Off stage the timer is simply forgotten.
   void unschedule(const TimerCallback& callback);
   bool isScheduled(const TimerCallback& callback) const;
   void activateTimers();
