@@ -1,0 +1,28 @@
+# Runs `peckish --headless --play --autoplay --seed 7 --fixed-dt 0.0333333 --frames 3700` twice and
+# checks that each run exits 0 and prints exactly one "final score: N" with the same N > 0.
+file(MAKE_DIRECTORY ${WORK})
+set(scores)
+foreach(run 1 2)
+  execute_process(
+    COMMAND ${PECKISH} --headless --play --autoplay --seed 7 --fixed-dt 0.0333333 --frames 3700
+    OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "run ${run} exited with ${rc}\n${err}")
+  endif()
+  string(REGEX MATCHALL "final score: [0-9]+\n" lines "${out}")
+  list(LENGTH lines count)
+  if(NOT count EQUAL 1)
+    message(FATAL_ERROR "run ${run}: expected one final score line, got:\n${out}")
+  endif()
+  string(REGEX MATCH "[0-9]+" score "${lines}")
+  if(score EQUAL 0)
+    message(FATAL_ERROR "run ${run}: the bot scored nothing")
+  endif()
+  list(APPEND scores ${score})
+endforeach()
+list(GET scores 0 first)
+list(GET scores 1 second)
+if(NOT first EQUAL second)
+  message(FATAL_ERROR "same seed, different scores: ${first} and ${second}")
+endif()
+message(STATUS "final score ${first} in both runs")
