@@ -296,16 +296,17 @@ void KXService::locationManagerDidUpdateToLocation(platform::LocationManager&, c
   // An earlier freshness timer is left to fire; only the latest is remembered.
   if (trackLocation_)
     geoTimer_ = loop.addTimer(kFreshnessDelay, false, Callback<void()>(this, &KXService::maintainLocationFreshness));
-  {
-    std::lock_guard<std::mutex> lock(locationMutex_);
-    location_ = newLocation;
-    locationUpdated_.notify_all();
-  }
-  // Every fix is stored, analysing or not.
+  // Every fix is stored, analysing or not; it is in the store before a waiting ad request wakes,
+  // so that request carries it.
   auto geo = KXGeo::withLocation(newLocation.latitude, newLocation.longitude, newLocation.altitude, session_);
-  std::lock_guard<std::recursive_mutex> lock(database_->lock());
-  if (database_->numItems() > kMaxItemsBeforeGeo) database_->oldestActions(1);
-  database_->storeGeo(*geo);
+  {
+    std::lock_guard<std::recursive_mutex> lock(database_->lock());
+    if (database_->numItems() > kMaxItemsBeforeGeo) database_->oldestActions(1);
+    database_->storeGeo(*geo);
+  }
+  std::lock_guard<std::mutex> lock(locationMutex_);
+  location_ = newLocation;
+  locationUpdated_.notify_all();
 }
 
 void KXService::locationManagerDidFailWithError(platform::LocationManager& manager, const std::string&, int) {

@@ -1,0 +1,137 @@
+// Batches in flight when the application ends: written back at termination, and recovered by the
+// next process after a crash. Nothing is lost, nothing is put back twice.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <climits>
+#include <string>
+#include <vector>
+
+#include "platform/Notifications.h"
+#include "analytics/ServiceTestSupport.h"
+
+extern char** environ;
+
+using namespace peckish;
+using namespace peckish::testing;
+using ::testing::ElementsAre;
+
+namespace {
+
+constexpr const char* kCrashChildVariable = "PECKISH_TEST_CRASH_CHILD";
+
+class RecoveryTest : public ServiceWorld {
+ protected:
+  static void postTerminate() {
+    platform::NotificationCenter::defaultCenter().post(platform::kApplicationWillTerminateNotification);
+  }
+  std::vector<long long> ids() {
+    std::vector<long long> out;
+    for (const QueueRow& r : queue()) out.push_back(r.id);
+    return out;
+  }
+};
+
+TEST_F(RecoveryTest, TerminationWritesTheBatchInFlightBackToItsPlace) {
+  storeActions(5, "r");
+  const auto before = ids();
+  GateFlagReader& gate = holdExchanges();
+  service()->startAnalysisUsingLocation(false);
+  ASSERT_TRUE(gate.waitUntilEntered(1));
+  EXPECT_EQ(inFlightRows().size(), 5u);
+  EXPECT_EQ(service()->uploadsInFlight(), 1);
+
+  postTerminate();
+  EXPECT_THAT(queueActions(), ElementsAre("r0", "r1", "r2", "r3", "r4", "Analysis Started", "Analysis Stopped"));
+  auto after = ids();
+  EXPECT_TRUE(std::equal(before.begin(), before.end(), after.begin()));  // the same ids, in front
+  EXPECT_TRUE(inFlightRows().empty());
+  EXPECT_EQ(service()->uploadsInFlight(), 0);
+
+  // The exchange still completes: the server has the batch, and the queue keeps its copy (sent
+  // again next time: at least once).
+  gate.open();
+  ASSERT_TRUE(service()->waitForThreads(10.0));
+  EXPECT_THAT(receivedActions(), ElementsAre("r0", "r1", "r2", "r3", "r4"));
+  EXPECT_EQ(queue().size(), 7u);
+  EXPECT_TRUE(inFlightRows().empty());
+}
+
+TEST_F(RecoveryTest, AnExchangeThatFailsAfterTerminationPutsNothingBackTwice) {
+  storeActions(5, "r");
+  GateFlagReader& gate = holdExchanges();
+  service()->startAnalysisUsingLocation(false);
+  ASSERT_TRUE(gate.waitUntilEntered(1));
+  postTerminate();
+  gate.open(0);
+  ASSERT_TRUE(service()->waitForThreads(10.0));
+  EXPECT_THAT(queueActions(), ElementsAre("r0", "r1", "r2", "r3", "r4", "Analysis Started", "Analysis Stopped"));
+  EXPECT_TRUE(inFlightRows().empty());
+}
+
+TEST_F(RecoveryTest, UploadsStartedAfterAFailureAreTrackedApart) {
+  // Two batches in flight at once; each failure puts back its own batch and ends only its own.
+  storeActions(10, "r");
+  GateFlagReader& gate = holdExchanges();
+  service()->startAnalysisUsingLocation(false);  // r0..r4
+  ASSERT_TRUE(gate.waitUntilEntered(1));
+  platform::RunLoop::main().advance(90.0);  // r5..r9, waiting for the transport
+  EXPECT_EQ(service()->uploadsInFlight(), 2);
+  EXPECT_EQ(inFlightRows().size(), 10u);
+  server->setFault(devserver::FaultMode::Star);
+  gate.open();
+  ASSERT_TRUE(service()->waitForThreads(10.0));
+  EXPECT_TRUE(inFlightRows().empty());
+  EXPECT_EQ(queue().size(), 11u);  // both batches back behind "Analysis Started"
+  EXPECT_EQ(queueActions().front(), "Analysis Started");
+}
+
+// Run in a child process by the test below: dies while its first upload is in the middle of the
+// exchange.
+TEST(ServiceCrashChild, DiesDuringAnExchange) {
+  if (!std::getenv(kCrashChildVariable)) GTEST_SKIP() << "started by RecoveryTest only";
+  platform::LocationManager::setInjectedForTesting(true);
+  KXService::setApplicationKey(kTestKey, kTestSecret);
+  for (int i = 0; i < 5; ++i) KXDatabase::sharedDatabase()->storeAction(KXAction("r" + std::to_string(i), "CRASHED"));
+  auto gate = std::make_shared<GateFlagReader>();
+  KXReachability::sharedReachability()->setFlagReader(gate);
+  KXService::sharedService()->startAnalysisUsingLocation(false);
+  ASSERT_TRUE(gate->waitUntilEntered(1));
+  raise(SIGKILL);
+}
+
+TEST_F(RecoveryTest, TheBatchOfAProcessThatDiedMidExchangeIsSentByTheNext) {
+  char self[PATH_MAX] = {};
+  ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+  ASSERT_GT(n, 0);
+  std::string filter = "--gtest_filter=ServiceCrashChild.DiesDuringAnExchange";
+  char* argv[] = {self, filter.data(), nullptr};
+  setenv(kCrashChildVariable, "1", 1);
+  pid_t pid = 0;
+  int rc = posix_spawn(&pid, self, nullptr, nullptr, argv, environ);
+  unsetenv(kCrashChildVariable);
+  ASSERT_EQ(rc, 0);
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "child status " << status;
+
+  // The dead process left its batch in flight and its start record in the queue.
+  EXPECT_THAT(queueActions(), ElementsAre("Analysis Started"));
+  EXPECT_EQ(inFlightRows().size(), 5u);
+
+  EXPECT_EQ(service()->recoveredAtStart(), 5);
+  EXPECT_THAT(queueActions(), ElementsAre("r0", "r1", "r2", "r3", "r4", "Analysis Started"));
+  EXPECT_TRUE(inFlightRows().empty());
+  service()->startAnalysisUsingLocation(false);
+  ASSERT_TRUE(service()->waitForThreads(10.0));
+  EXPECT_THAT(receivedActions(), ElementsAre("r0", "r1", "r2", "r3", "r4"));
+  for (const auto& e : received()) EXPECT_EQ(e.session, "CRASHED");
+  ASSERT_EQ(queue().size(), 2u);
+  EXPECT_NE(queue()[0].session, queue()[1].session);  // each process's own start record
+}
+
+}  // namespace
