@@ -1,32 +1,169 @@
-// The dialog side of the game layer. For now: the game ends with its score on standard output;
-// the restart button and the way back to the menu do nothing yet.
+// The dialog side of the game layer: game over, restart, the name field and the score submission.
 #include <cstdio>
 
+#include "audio/BackgroundSoundManager.h"
+#include "audio/SoundEffectManager.h"
+#include "core/Log.h"
+#include "engine/Director.h"
+#include "engine/Transition.h"
 #include "game/GameNode.h"
+#include "game/MainMenu.h"
+#include "game/PeckishAppDelegate.h"
+#include "game/ScoreSubmission.h"
 #include "game/State.h"
+#include "platform/Config.h"
+#include "platform/Http.h"
+#include "platform/UserDefaults.h"
+#include "ui/AlertView.h"
+#include "ui/TextField.h"
 
 namespace peckish {
 
-void GameNode::initNameField() {}
+namespace {
+
+ui::TextField* nameField(const GameNode* game) { return dynamic_cast<ui::TextField*>(game->highScoreTextField()); }
+
+// Takes the name field off the screen without submitting (the game is being left).
+void takeAwayNameField(const GameNode* game) {
+  if (ui::TextField* field = nameField(game)) {
+    field->abandonEditing();
+    field->removeFromSuperview();
+  }
+}
+
+}  // namespace
+
+std::string scorePayload(const std::string& player, int score) {
+  return "gid=" + std::to_string(kHighScoreGameId) + "&player=" + platform::formUrlEncode(player) +
+         "&score=" + std::to_string(score);
+}
+
+std::string scoreSubmissionURL() {
+  std::string base = platform::highScoreBaseUrl();
+  while (!base.empty() && base.back() == '/') base.pop_back();
+  return base + "/highscores/public/save.php";
+}
+
+void GameNode::initNameField() {
+  Ref<ui::TextField> field = ui::TextField::create(CGRectMake(60, 214, 240, 30));
+  field->setTransform(1.571f);
+  field->setDelegate(ui::TextField::ShouldReturn(this, &GameNode::textFieldShouldReturn),
+                     ui::TextField::DidEndEditing(this, &GameNode::textFieldDidEndEditing));
+  field->setBackgroundColor(0.f, 0.f, 0.f, 0.5f);
+  field->setTextColor(1.f, 1.f, 1.f, 1.f);
+  field->setFont("Verdana", 24.f);
+  field->setPlaceholder("Enter Your Name");
+  field->setTextAlignment(1);
+  setHighScoreTextField(field);
+  setUsername(platform::UserDefaults::standard().stringForKey("username"));
+}
 
 void GameNode::gameOverDialog() {
   unschedule(&GameNode::tick);
-  std::printf("final score: %d\n", state()->score());
+  if (BackgroundSoundManager* music = BackgroundSoundManager::sharedManager()) music->stop();
+  SoundEffectManager::sharedManager()->playSound("GameOver.caf");
+  const int score = state()->score();
+  std::printf("final score: %d\n", score);
   std::fflush(stdout);
+  char message[64];
+  std::snprintf(message, sizeof message, "Your final score is %d", score);
+  Ref<ui::AlertView> alert =
+      ui::AlertView::create("Game Over!", message, ui::AlertView::Delegate(this, &GameNode::alertViewClickedButtonAtIndex));
+  alert->addButtonWithTitle("Main Menu");
+  alert->addButtonWithTitle("Send Score");
+  setGameOverAlert(alert);
+  alert->show();
 }
 
-void GameNode::restartGameDialog() {}
+void GameNode::restartGameDialog() {
+  Director* director = Director::sharedDirector();
+  if (director) director->pause();
+  // One restart dialog at a time.
+  if (auto* open = dynamic_cast<ui::AlertView*>(restartAlert()); open && open->isVisible()) return;
+  Ref<ui::AlertView> alert = ui::AlertView::create("Restart?", "Are you sure your want to restart the game?",
+                                                   ui::AlertView::Delegate(this, &GameNode::alertViewClickedButtonAtIndex));
+  alert->addButtonWithTitle("Yes");
+  // Escape answers "No": the game goes on.
+  alert->setCancelButtonIndex(alert->addButtonWithTitle("No"));
+  alert->addButtonWithTitle("Menu");
+  setRestartAlert(alert);
+  alert->show();
+}
 
-void GameNode::alertViewClickedButtonAtIndex(Object*, int) {}
+void GameNode::alertViewClickedButtonAtIndex(Object* alert, int index) {
+  Ref<GameNode> keep(this);
+  if (alert && alert == gameOverAlert()) {
+    if (index == 0) {
+      menu();
+    } else if (index == 1) {
+      ui::TextField* field = nameField(this);
+      Director* director = Director::sharedDirector();
+      if (!field || !director) return;
+      field->setText(username().value_or(""));
+      if (!field->superview()) director->addSubview(field);
+      field->becomeFirstResponder();
+    }
+  } else if (alert && alert == restartAlert()) {
+    Director* director = Director::sharedDirector();
+    if (director) director->resume();
+    if (index == 0) {
+      takeAwayNameField(this);
+      if (director) director->replaceScene(FadeTransition::transitionWithDuration(0.5, gameNode()));
+    } else if (index == 2) {
+      menu();
+    }
+  }
+}
 
-bool GameNode::textFieldShouldReturn(Object*) { return true; }
+bool GameNode::textFieldShouldReturn(Object* field) {
+  if (auto* f = dynamic_cast<ui::TextField*>(field)) f->resignFirstResponder();
+  return true;
+}
 
-void GameNode::textFieldDidEndEditing(Object*) {}
+void GameNode::textFieldDidEndEditing(Object* field) {
+  if (!field || field != highScoreTextField()) return;
+  Ref<GameNode> keep(this);
+  ui::TextField* f = nameField(this);
+  setUsername(f->text());
+  platform::UserDefaults::standard().setString("username", f->text());
+  f->abandonEditing();
+  f->removeFromSuperview();
+  saveHighScore();
+}
 
-void GameNode::saveHighScore() {}
+void GameNode::saveHighScore() {
+  const std::string payload = scorePayload(username().value_or(""), state()->score());
+  engineLog("Payload: %s", payload.c_str());
+  platform::HttpRequest request;
+  request.method = "POST";
+  request.url = scoreSubmissionURL();
+  request.headers.emplace_back("Content-Type", "application/x-www-form-urlencoded");
+  request.body = payload;
+  request.timeoutSeconds = kHighScoreTimeout;
+  const platform::HttpResponse response = platform::httpSend(request);
+  if (response.body.empty()) {
+    engineLog("No response data!");
+    Ref<ui::AlertView> alert =
+        ui::AlertView::create("Error", "Sorry, couldn't save your high score!  Perhaps you don't have connectivity :(",
+                              ui::AlertView::Delegate(this, &GameNode::alertViewClickedButtonAtIndex));
+    alert->setCancelButtonIndex(alert->addButtonWithTitle("CONTINUE"));
+    setErrorAlert(alert);
+    alert->show();
+    return;
+  }
+  engineLog("Response: %s", response.body.c_str());
+  showHighScores();
+}
 
-void GameNode::showHighScores() { menu(); }
+void GameNode::showHighScores() {
+  menu();
+  if (PeckishAppDelegate* app = PeckishAppDelegate::current()) app->showScores();
+}
 
-void GameNode::menu() {}
+void GameNode::menu() {
+  takeAwayNameField(this);
+  if (Director* director = Director::sharedDirector())
+    director->replaceScene(FadeTransition::transitionWithDuration(1.0, mainMenu()));
+}
 
 }  // namespace peckish

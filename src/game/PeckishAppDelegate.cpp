@@ -1,0 +1,236 @@
+#include "game/PeckishAppDelegate.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "analytics/Analytics.h"
+#include "audio/AudioMute.h"
+#include "audio/BackgroundSoundManager.h"
+#include "audio/SoundEffectManager.h"
+#include "core/Log.h"
+#include "engine/Demos.h"
+#include "engine/Director.h"
+#include "engine/Scene.h"
+#include "game/Autoplay.h"
+#include "game/GameNode.h"
+#include "game/GameServices.h"
+#include "game/MainMenu.h"
+#include "game/PlayMode.h"
+#include "game/WebPage.h"
+#include "platform/Config.h"
+#include "platform/Window.h"
+#include "ui/Overlay.h"
+
+namespace peckish {
+namespace {
+PeckishAppDelegate* gCurrent = nullptr;
+
+std::function<void()>& analyticsStart() {
+  static std::function<void()> f = [] { analytics::startForApplication(); };
+  return f;
+}
+std::function<void()>& analyticsStop() {
+  static std::function<void()> f = [] { analytics::stopForApplication(); };
+  return f;
+}
+
+std::string pageAddress(const char* path) {
+  std::string base = platform::highScoreBaseUrl();
+  while (!base.empty() && base.back() == '/') base.pop_back();
+  return base + path;
+}
+}  // namespace
+
+const std::vector<std::string>& PeckishAppDelegate::pickupLineNames() {
+  static const std::vector<std::string> names = {
+      "Biscuts.caf", "DonkeyKong.caf", "DontUsually.caf", "FellFrom.caf", "Holla.caf",    "LikeThis.caf",  "Milk.caf",
+      "Mirror.caf",  "NeedIt.caf",     "NotLike.caf",     "Running.caf",  "Snickers.caf", "Terrorist.caf", "WantIt.caf",
+  };
+  return names;
+}
+
+PeckishAppDelegate::PeckishAppDelegate(const platform::Options& options) : options_(options) {}
+
+PeckishAppDelegate::~PeckishAppDelegate() {
+  if (bot_) bot_->stop();
+  if (platform::Display* d = platform::Display::shared()) d->removeKeyListener(this);
+  if (gCurrent == this) {
+    gCurrent = nullptr;
+    setPlayRandomPickupLineHook({});
+  }
+}
+
+PeckishAppDelegate* PeckishAppDelegate::current() { return gCurrent; }
+
+std::function<void()> PeckishAppDelegate::setAnalyticsStart(std::function<void()> start) {
+  return std::exchange(analyticsStart(), std::move(start));
+}
+
+std::function<void()> PeckishAppDelegate::setAnalyticsStop(std::function<void()> stop) {
+  return std::exchange(analyticsStop(), std::move(stop));
+}
+
+void PeckishAppDelegate::applicationDidFinishLaunching(platform::Application& app) {
+  gCurrent = this;
+  launched_ = true;
+  // 1-2. Analytics: credentials, then the analysis without location tracking.
+  if (analyticsStart()) analyticsStart()();
+  // The game's named actions go to the analytics client unless something else already takes them.
+  if (auto previous = setLogAnalyticsActionHook([](const std::string& a) { analytics::logAction(a); })) {
+    setLogAnalyticsActionHook(std::move(previous));
+  }
+  // 3-4. The Director: 32-bit surface, landscape, several touches at once.
+  if (!Director::exists()) Director::setPixelFormat(1);
+  Director* director = Director::sharedDirector();
+  if (!director) {
+    std::fprintf(stderr, "peckish: cannot create the GL view\n");
+    app.terminate();
+    return;
+  }
+  director->setLandscape(true);
+  director->setMultipleTouchEnabled(true);
+  if (options_.mute) setAudioMuted(true);
+  // 5-6. Effects and pickup lines.
+  sfx_ = SoundEffectManager::sharedManager();
+  sfx_->addSound("GameOver.caf");
+  sfx_->addSound("Hit.caf");
+  sfx_->addSound("Miss.caf");
+  pickupLines_ = pickupLineNames();
+  for (const std::string& line : pickupLines_) sfx_->addSound(line);
+  // 7. Both generators; the game draws only from random().
+  const std::uint32_t seed = gameSeed(options_);
+  std::srand(seed);
+  ::srandom(seed);
+  // 8. Music.
+  snd_ = BackgroundSoundManager::sharedManager();
+  // 9. The web-page panel, over the application frame.
+  webPage_ = WebPage::initWithFrame(platform::Screen::mainScreen().applicationFrame());
+  // 10. The first scene.
+  setPlayRandomPickupLineHook([this] { playRandomPickupLine(); });
+  if (platform::Display* d = platform::Display::shared()) d->addKeyListener(this);
+  runFirstScene(app);
+}
+
+void PeckishAppDelegate::runFirstScene(platform::Application& app) {
+  Director* director = Director::sharedDirector();
+  Ref<Scene> first;
+  if (!options_.demo.empty()) {
+    first = demoScene(options_.demo);
+    if (!first) {
+      std::fprintf(stderr, "peckish: no demo named '%s' (try: transitions)\n", options_.demo.c_str());
+      app.terminate();
+      return;
+    }
+  } else {
+    if (options_.autoplay) bot_ = Autoplay::start(gameSeed(options_));
+    first = options_.play ? gameNode() : mainMenu();
+  }
+  director->runScene(first);
+  ui::ensureOverlay();
+}
+
+void PeckishAppDelegate::applicationWillResignActive(platform::Application&) {
+  if (Director::exists()) Director::sharedDirector()->pause();
+}
+
+void PeckishAppDelegate::applicationDidBecomeActive(platform::Application&) {
+  if (!Director::exists()) return;
+  userPaused_ = false;
+  Director::sharedDirector()->resume();
+}
+
+void PeckishAppDelegate::applicationWillTerminate(platform::Application&) {
+  if (terminated_) return;
+  terminated_ = true;
+  if (analyticsStop()) analyticsStop()();
+}
+
+void PeckishAppDelegate::playRandomPickupLine() {
+  if (pickupLines_.empty() || !sfx_) return;
+  const unsigned long i = static_cast<unsigned long>(::random()) % pickupLines_.size();
+  lastPickupLine_ = pickupLines_[i];
+  sfx_->playSound(lastPickupLine_);
+}
+
+void PeckishAppDelegate::showScores() {
+  logAnalyticsAction("scores");
+  if (!webPage_) return;
+  webPage_->loadURL(pageAddress(kHighScoresPath));
+  webPage_->setTitle("High Scores");
+  switchTo(webPage_.get());
+}
+
+void PeckishAppDelegate::showBuyMore() {
+  logAnalyticsAction("buy");
+  if (!webPage_) return;
+  webPage_->loadURL(pageAddress(kBuyMorePath));
+  webPage_->setTitle("Buy More");
+  switchTo(webPage_.get());
+}
+
+void PeckishAppDelegate::switchTo(platform::View* view) {
+  if (!view || !Director::exists()) return;
+  Ref<platform::View> keep(view);
+  platform::Window* window = Director::sharedDirector()->window();
+  if (!window) return;
+  window->resignKeyWindow();
+  if (currentView_) {
+    currentView_->removeFromSuperview();
+    currentView_ = nullptr;
+  }
+  currentView_ = keep;
+  window->addSubview(view);
+  window->makeKeyAndVisible();
+  ui::ensureOverlay();
+  ui::claimKeyboard();
+}
+
+void PeckishAppDelegate::switchBack() {
+  if (!currentView_) return;
+  currentView_->removeFromSuperview();
+  currentView_ = nullptr;
+}
+
+GameNode* PeckishAppDelegate::runningGame() {
+  if (!Director::exists()) return nullptr;
+  Scene* scene = Director::sharedDirector()->runningScene();
+  if (!scene) return nullptr;
+  for (const auto& e : scene->children())
+    if (auto* game = dynamic_cast<GameNode*>(e.node.get())) return game;
+  return nullptr;
+}
+
+bool PeckishAppDelegate::keyDown(const platform::KeyEvent& e) {
+  using platform::Key;
+  if (e.repeat || e.ctrl || e.alt) return false;
+  switch (e.key) {
+    case Key::M:
+      toggleAudioMuted();
+      return true;
+    case Key::P: {
+      if (!Director::exists() || ui::isModalShown()) return false;
+      Director* d = Director::sharedDirector();
+      if (!d->isPaused()) {
+        d->pause();
+        userPaused_ = true;
+      } else if (userPaused_) {
+        userPaused_ = false;
+        d->resume();
+      }
+      return true;
+    }
+    case Key::Escape:
+      if (ui::isModalShown()) return false;
+      if (GameNode* game = runningGame()) {
+        Ref<GameNode> keep(game);
+        userPaused_ = false;
+        game->restartGameDialog();
+        return true;
+      }
+      return false;
+    default:
+      return false;
+  }
+}
+
+}  // namespace peckish

@@ -1,0 +1,43 @@
+#pragma once
+// Puts the UI layer on screen and at the keyboard.
+//
+// Drawing: a small node rides at the top of the running scene and, when visited, draws every
+// visible widget of the Director's window (back to front, a view before its subviews). When the
+// scene changes it moves on to the next scene by itself, so widgets stay on screen across scene
+// switches and transitions. Widgets call ensureOverlay() when they appear; the shell may call it
+// once at launch.
+//
+// Keys: one key listener on the display hands keys to the frontmost widget that wants them; a
+// modal widget swallows every key except the player's global ones (M: mute, F/F11: fullscreen).
+// claimKeyboard() makes that listener the newest, so the UI is asked before the shell's keys.
+#include <string>
+
+#include "math/Vec2.h"
+
+namespace peckish {
+class Scene;
+}
+
+namespace peckish::ui {
+
+class Widget;
+
+// Attaches the drawing node to the running scene and to the scene about to replace it.
+void ensureOverlay();
+// True when the scene carries the drawing node.
+bool hasOverlay(const Scene* scene);
+// Draws all widgets now (the current GL state must be the Director's frame).
+void drawWidgets();
+
+// Registers the UI's key listener (again), as the newest listener of the display.
+void claimKeyboard();
+// The frontmost visible widget of the Director's window that wants keys, or null.
+Widget* keyWidget();
+// True while a modal widget is on screen.
+bool isModalShown();
+
+// Drawing helpers, in the current (landscape scene) coordinates.
+void fillRect(CGRect rect, float r, float g, float b, float a);
+void strokeRect(CGRect rect, float r, float g, float b, float a);
+
+}  // namespace peckish::ui
