@@ -247,21 +247,43 @@ TEST_F(ServiceTest, TheFreshnessCheckDoesNothingOnceStopped) {
 
 // ---- the application's entry points ----------------------------------------------------------
 
-TEST_F(ServiceTest, TheApplicationEntryPointsUseTheBuildCredentials) {
+TEST_F(ServiceTest, TwoRunsOfTheApplicationDeliverTheFirstRunInOrder) {
   setenv("PECKISH_ANALYTICS_KEY", "APPKEY0000000001", 1);
   setenv("PECKISH_ANALYTICS_SECRET", kTestSecret, 1);
   analytics::logAction("before");  // no service yet: nothing happens
   EXPECT_FALSE(Singleton<KXService>::exists());
+
+  // First run, with the server down: launch, Instructions, a game, quit.
+  server->stop();
   analytics::startForApplication();
+  EXPECT_FALSE(service()->trackLocation());
+  const std::string firstSession = service()->session();
+  analytics::logAction("instruct");
   analytics::logAction("startGame");
   analytics::stopForApplication();
-  analytics::stopForApplication();
-  EXPECT_EQ(service()->key(), "APPKEY0000000001");
-  EXPECT_FALSE(service()->trackLocation());
-  EXPECT_THAT(queueActions(), ElementsAre("Analysis Started", "startGame", "Analysis Stopped"));
+  postTerminate();
+  EXPECT_EQ(service()->threadsStarted(), 0);
+
+  // Second run, server up.
+  KXService::purgeShared();
+  KXSpeedServer::purgeShared();
+  server = std::make_unique<devserver::DevServer>([] {
+    devserver::ServerOptions o;
+    o.secret = kTestSecret;
+    return o;
+  }());
+  server->start();
+  host = "127.0.0.1:" + std::to_string(server->port());
+  setenv("PECKISH_ANALYTICS_HOST", host.c_str(), 1);
+  analytics::startForApplication();
+  ASSERT_TRUE(service()->waitForThreads(10.0));
+  EXPECT_THAT(receivedActions(), ElementsAre("Analysis Started", "instruct", "startGame", "Analysis Stopped"));
+  for (const auto& e : received()) EXPECT_EQ(e.session, firstSession);
+  EXPECT_EQ(server->store().uploads().at(0).key, "APPKEY0000000001");
+  EXPECT_THAT(queueActions(), ElementsAre("Analysis Started"));
   platform::RunLoop::main().advance(90.0);
   ASSERT_TRUE(service()->waitForThreads(10.0));
-  EXPECT_EQ(server->store().uploads().at(0).key, "APPKEY0000000001");
+  EXPECT_TRUE(queue().empty());
   unsetenv("PECKISH_ANALYTICS_KEY");
   unsetenv("PECKISH_ANALYTICS_SECRET");
 }
