@@ -10,7 +10,8 @@ namespace peckish::analytics {
 // analytics off; the game goes on.
 void startForApplication();
 // At termination: stops the analysis ("Analysis Stopped" is logged once, however often this and
-// the terminate notification arrive).
+// the terminate notification arrive). Uploads still in flight are written back to the queue when
+// platform::kApplicationWillTerminateNotification is posted (platform::Application::terminate).
 void stopForApplication();
 // Records a named action while the analysis runs; does nothing before the service exists.
 void logAction(const std::string& name);
