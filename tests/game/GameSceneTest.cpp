@@ -166,6 +166,28 @@ TEST_F(GameTest, FirstHitScores25WithStarAndStreakNumber) {
   EXPECT_EQ(game->usedPositions()[4], 0);
 }
 
+TEST_F(GameTest, StarsJoinWhenTheTouchPassEndsNewestFirst) {
+  startQuietGame();
+  Rooster* a = place<Rooster>(5);
+  game->clickOK(a, inside(a));
+  EXPECT_EQ(game->childrenToAdd().size(), 1u);
+  EXPECT_TRUE(childrenOf<SpriteZ>(game).empty());
+  touch(470, 200);
+  EXPECT_EQ(childrenOf<SpriteZ>(game).size(), 1u);
+  EXPECT_TRUE(game->childrenToAdd().empty());
+
+  // Two characters of one hole, hit by two fingers of one event: the newer (drawn on top) first.
+  Rooster* older = place<Rooster>(0, 1.0f);
+  Rooster* newer = place<Rooster>(0, 0.9f);
+  touch({CGPointMake(60, 40), CGPointMake(60, 40)});
+  EXPECT_TRUE(older->isTouched() && newer->isTouched());
+  auto stars = childrenOf<SpriteZ>(game);
+  ASSERT_EQ(stars.size(), 3u);
+  // The star of the second hit was put first and so joined the layer first.
+  EXPECT_EQ(stars[1]->scale(), 1.0f);
+  EXPECT_EQ(stars[2]->scale(), 0.9f);
+}
+
 TEST_F(GameTest, DoubleHitOnAStreakOfTwoAdds80AndTwoSeconds) {
   startQuietGame();
   state->setScore(500);
