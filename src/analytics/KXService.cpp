@@ -157,8 +157,13 @@ void KXService::applicationWillTerminate() {
 // ---- uploads ---------------------------------------------------------------------------------
 
 void KXService::phoneHome() {
-  if (database_->numItems() <= 0) return;
-  if (Ref<KXRequest> request = takeBatch()) startThread([this, request] { phoneHomeThread(request); });
+  // A store failure is reported in the log; it must not unwind through the main run loop.
+  try {
+    if (database_->numItems() <= 0) return;
+    if (Ref<KXRequest> request = takeBatch()) startThread([this, request] { phoneHomeThread(request); });
+  } catch (const std::exception& e) {
+    engineLog("KXService: %s", e.what());
+  }
 }
 
 void KXService::phoneHomeThread(const Ref<KXRequest>& request) {
