@@ -1,0 +1,178 @@
+#pragma once
+// Helpers of the shell, menu and dialog tests: the application delegate launched for real on a
+// fresh Director, Scheduler, State and fake clock; a private data folder (user defaults) per test;
+// analytics start, stop and logged actions recorded instead of sent; frames driven by hand; taps
+// through the Director's window (so dialogs get them first); keys through the display's listeners.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "audio/AudioMute.h"
+#include "engine/Director.h"
+#include "engine/Scene.h"
+#include "engine/Scheduler.h"
+#include "engine/Transition.h"
+#include "game/GameNode.h"
+#include "game/GameServices.h"
+#include "game/MainMenu.h"
+#include "game/PeckishAppDelegate.h"
+#include "game/State.h"
+#include "platform/Application.h"
+#include "platform/Display.h"
+#include "platform/RunLoop.h"
+#include "platform/UserDefaults.h"
+#include "platform/Window.h"
+#include "ui/AlertView.h"
+#include "ui/Overlay.h"
+#include "ui/TextField.h"
+
+namespace peckish::test {
+
+// Sets an environment variable for the life of the object.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::string& value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old, had_ = true;
+    ::setenv(name, value.c_str(), 1);
+  }
+  ~ScopedEnv() {
+    if (had_) ::setenv(name_, old_.c_str(), 1);
+    else ::unsetenv(name_);
+  }
+
+ private:
+  const char* name_;
+  std::string old_;
+  bool had_ = false;
+};
+
+class ShellTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/peckish-shell-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    dataDir = pattern;
+    dataEnv = std::make_unique<ScopedEnv>("PECKISH_DATA_DIR", dataDir);
+    platform::UserDefaults::standard().reload();
+    resetEngine();
+    previousStart = PeckishAppDelegate::setAnalyticsStart([this] { journal.push_back("analytics start"); });
+    previousStop = PeckishAppDelegate::setAnalyticsStop([this] { journal.push_back("analytics stop"); });
+    previousLog = setLogAnalyticsActionHook([this](const std::string& a) { actions.push_back(a); });
+    setAudioMuted(false);
+  }
+
+  void TearDown() override {
+    app.reset();
+    resetEngine();
+    Director::setPixelFormat(0);
+    PeckishAppDelegate::setAnalyticsStart(previousStart);
+    PeckishAppDelegate::setAnalyticsStop(previousStop);
+    setLogAnalyticsActionHook(previousLog);
+    setAudioMuted(false);
+    dataEnv.reset();
+    platform::UserDefaults::standard().reload();
+    std::error_code ec;
+    std::filesystem::remove_all(dataDir, ec);
+  }
+
+  void resetEngine() {
+    Director::purgeShared();
+    Scheduler::purgeShared();
+    State::purgeShared();
+    platform::RunLoop::main().reset();
+    platform::RunLoop::main().setClock(&clock);
+    platform::Application::sharedApplication()->reset();
+  }
+
+  // A new delegate launched as the application would launch it; frames are then driven by hand.
+  void launch(platform::Options options = {}) {
+    app = std::make_unique<PeckishAppDelegate>(options);
+    platform::Application& application = *platform::Application::sharedApplication();
+    app->applicationDidFinishLaunching(application);
+    director = Director::sharedDirector();
+    ASSERT_NE(director, nullptr) << "no headless GL surface";
+    director->stopAnimation();
+    application.becomeActive();
+    frame(0);
+  }
+
+  void frame(double dt) {
+    clock.advance(dt);
+    director->drawScene();
+  }
+  void frames(int n, double dt) {
+    for (int i = 0; i < n; ++i) frame(dt);
+  }
+  // Lets a pending scene change and its transition finish.
+  void settle(double seconds = 1.5) { frames(static_cast<int>(seconds / 0.05) + 2, 0.05); }
+
+  // A tap (down and up) at a landscape scene point, through the Director's window.
+  void tap(float x, float y) {
+    platform::Window* w = director->window();
+    platform::Touch t;
+    t.id = 7;
+    t.location = CGPointMake(y, x);
+    t.previousLocation = t.location;
+    w->sendTouches(platform::TouchPhase::Began, {t});
+    w->sendTouches(platform::TouchPhase::Ended, {t});
+  }
+  void tapButton(ui::AlertView* alert, int index) {
+    const CGRect r = alert->buttonRect(index);
+    tap(r.origin.x + r.size.width / 2, r.origin.y + r.size.height / 2);
+  }
+  // A key pressed and released through the display's listeners.
+  void key(platform::Key k) {
+    platform::Display* d = platform::Display::shared();
+    d->injectKey(true, k);
+    d->injectKey(false, k);
+    d->pumpEvents();
+  }
+  // Text typed into whatever has the keyboard.
+  void type(const std::string& text) {
+    ui::Widget* w = ui::keyWidget();
+    ASSERT_NE(w, nullptr) << "nothing takes the keyboard";
+    w->textInput(text);
+  }
+
+  GameNode* game() const { return PeckishAppDelegate::runningGame(); }
+  MainMenu* menuLayer() const {
+    Scene* s = director->runningScene();
+    if (!s) return nullptr;
+    for (const auto& e : s->children())
+      if (auto* m = dynamic_cast<MainMenu*>(e.node.get())) return m;
+    return nullptr;
+  }
+  static ui::AlertView* alert() { return ui::AlertView::frontmost(); }
+  static int alertCount() { return static_cast<int>(ui::AlertView::visibleAlerts().size()); }
+  std::vector<std::string> openedURLs() const { return platform::Application::sharedApplication()->openedURLs(); }
+
+  // Starts a game from the menu's Play and lets the fade finish.
+  void playFromMenu() {
+    ASSERT_NE(menuLayer(), nullptr);
+    menuLayer()->play();
+    settle();
+    ASSERT_NE(game(), nullptr);
+  }
+  // Runs the game's clock out.
+  void endGame() {
+    State::sharedState()->setTime(0.01);
+    frame(0.05);
+  }
+
+  platform::FakeClock clock;
+  std::string dataDir;
+  std::unique_ptr<ScopedEnv> dataEnv;
+  std::unique_ptr<PeckishAppDelegate> app;
+  Director* director = nullptr;
+  std::vector<std::string> journal;
+  std::vector<std::string> actions;
+  std::function<void()> previousStart, previousStop;
+  std::function<void(const std::string&)> previousLog;
+};
+
+}  // namespace peckish::test
