@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <ctime>
 #include <fstream>
 
 #include "core/Exception.h"
@@ -151,8 +152,65 @@ void KXDatabase::open() {
     engineLog("%s", message.c_str());
     throw Exception(kInternalInconsistency, message);
   }
+  // A damaged file (cut short, overwritten, not a database at all) would fail every run of the
+  // application the same way. It is kept aside for inspection and a fresh queue starts; its
+  // records are lost, the application is not.
+  std::string damage = checkIntegrity();
+  if (!damage.empty()) {
+    sqlite3_close(sqlDatabase_);
+    sqlDatabase_ = nullptr;
+    const std::string aside = moveAside();
+    engineLog("KXDatabase: the queue '%s' is damaged (%s); moved it to '%s' and started a fresh one.",
+              path_.c_str(), damage.c_str(), aside.c_str());
+    std::ofstream(path_, std::ios::binary | std::ios::app);
+    if (sqlite3_open(path_.c_str(), &sqlDatabase_) != SQLITE_OK) {
+      std::string message = format1("Failed to open database with message '%s'.", sqlite3_errmsg(sqlDatabase_));
+      sqlite3_close(sqlDatabase_);
+      sqlDatabase_ = nullptr;
+      engineLog("%s", message.c_str());
+      throw Exception(kInternalInconsistency, message);
+    }
+  }
   createTableIfNeeded();
   createInFlightTableIfNeeded();
+}
+
+std::string KXDatabase::checkIntegrity() {
+  // quick_check reads every page of the file (a queue holds about a hundred rows).
+  sqlite3_stmt* st = nullptr;
+  if (sqlite3_prepare_v2(sqlDatabase_, "PRAGMA quick_check", -1, &st, nullptr) != SQLITE_OK) {
+    std::string why = sqlite3_errmsg(sqlDatabase_);
+    sqlite3_finalize(st);
+    return why;
+  }
+  std::string why;
+  int rc = sqlite3_step(st);
+  if (rc == SQLITE_ROW) {
+    std::string first = columnText(st, 0);
+    if (first != "ok") why = first.empty() ? "integrity check failed" : first;
+  } else if (rc != SQLITE_DONE) {
+    why = sqlite3_errmsg(sqlDatabase_);
+  }
+  sqlite3_finalize(st);
+  return why;
+}
+
+std::string KXDatabase::moveAside() {
+  std::string aside = path_ + ".damaged-" + std::to_string(static_cast<long long>(std::time(nullptr)));
+  for (int n = 1; platform::fileExists(aside); ++n)
+    aside = path_ + ".damaged-" + std::to_string(static_cast<long long>(std::time(nullptr))) + "-" + std::to_string(n);
+  if (std::rename(path_.c_str(), aside.c_str()) != 0) {
+    // Not even a rename: start over in place rather than fail on every run.
+    std::remove(path_.c_str());
+    aside = "(removed)";
+  }
+  // A journal belongs to the file it was written for.
+  for (const char* suffix : {"-journal", "-wal", "-shm"}) {
+    const std::string side = path_ + suffix;
+    if (platform::fileExists(side) && std::rename(side.c_str(), (aside + suffix).c_str()) != 0)
+      std::remove(side.c_str());
+  }
+  return aside;
 }
 
 void KXDatabase::createInFlightTableIfNeeded() {

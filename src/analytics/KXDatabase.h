@@ -1,7 +1,7 @@
 #pragma once
 // The analytics client's persistent queue: one SQLite file "<documents>/Kestrix/kestrix.sql" with
 // the table items, holding action and geo records until they are uploaded. Queue order is id
-// order. Every operation holds the store's own recursive lock for its whole SQL work; failures
+// order. A damaged file found at opening is moved aside (one log line) and a fresh queue starts. Every operation holds the store's own recursive lock for its whole SQL work; failures
 // raise Exception(kInternalInconsistency, <message>) after the lock is released.
 #include <cstdint>
 #include <functional>
@@ -66,6 +66,10 @@ class KXDatabase final : public Object {
 
  private:
   void open();
+  // Empty when the open file reads as a sound database, else what is wrong with it.
+  std::string checkIntegrity();
+  // Renames the damaged file (and its journal) to kestrix.sql.damaged-<time>; returns the new name.
+  std::string moveAside();
   void createInFlightTableIfNeeded();
   int restore(const char* sql, std::int64_t batch);
   class Transaction;
