@@ -260,7 +260,6 @@ TEST_F(DialogsTest, RestartYesStartsLevelOneWithTwoMinutes) {
   State::sharedState()->setCurrentLevel(4);
   State::sharedState()->setTime(30.0);
   first->restartGameDialog();
-  const std::string lineBefore = app->lastPickupLine();
   tapButton(alert(), 0);
   EXPECT_FALSE(director->isPaused());
   EXPECT_EQ(State::sharedState()->score(), 0);

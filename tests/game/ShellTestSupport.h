@@ -67,6 +67,7 @@ class ShellTest : public ::testing::Test {
   }
 
   void TearDown() override {
+    platform::Application::sharedApplication()->setDelegate(nullptr);
     app.reset();
     resetEngine();
     Director::setPixelFormat(0);
@@ -93,6 +94,7 @@ class ShellTest : public ::testing::Test {
   void launch(platform::Options options = {}) {
     app = std::make_unique<PeckishAppDelegate>(options);
     platform::Application& application = *platform::Application::sharedApplication();
+    application.setDelegate(app.get());
     app->applicationDidFinishLaunching(application);
     director = Director::sharedDirector();
     ASSERT_NE(director, nullptr) << "no headless GL surface";

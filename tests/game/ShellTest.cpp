@@ -1,0 +1,209 @@
+// The application delegate: launch, focus, termination, pickup lines, laying views over the game,
+// the player's keys.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "ShellTestSupport.h"
+#include "audio/SoundEffectManager.h"
+#include "game/WebPage.h"
+#include "platform/Notifications.h"
+#include "ui/NavigationBar.h"
+#include "ui/WebView.h"
+
+namespace peckish::test {
+namespace {
+
+using ShellLaunchTest = ShellTest;
+
+TEST_F(ShellLaunchTest, LaunchSetsUpEverythingAndRunsTheMenu) {
+  launch();
+  ASSERT_EQ(journal, std::vector<std::string>{"analytics start"});
+  EXPECT_EQ(Director::pixelFormat(), 1);
+  EXPECT_TRUE(director->landscape());
+  EXPECT_TRUE(director->isMultipleTouchEnabled());
+  EXPECT_EQ(app->pickupLines().size(), 14u);
+  EXPECT_EQ(app->pickupLines().front(), "Biscuts.caf");
+  EXPECT_EQ(app->pickupLines().back(), "WantIt.caf");
+  // Three effects and fourteen lines registered.
+  EXPECT_EQ(SoundEffectManager::sharedManager()->soundCount(), 17u);
+  // The panel covers the application frame: portrait, less the status bar.
+  ASSERT_NE(app->webPage(), nullptr);
+  const CGRect f = app->webPage()->frame();
+  EXPECT_EQ(f.origin.x, 0.f);
+  EXPECT_EQ(f.size.width, 300.f);
+  EXPECT_EQ(f.size.height, 480.f);
+  EXPECT_EQ(app->currentView(), nullptr);
+  // The menu is running and its scene played a pickup line.
+  EXPECT_NE(menuLayer(), nullptr);
+  const auto& names = PeckishAppDelegate::pickupLineNames();
+  EXPECT_NE(std::find(names.begin(), names.end(), app->lastPickupLine()), names.end());
+}
+
+TEST_F(ShellLaunchTest, PlayStartsAGameAndDemoADemo) {
+  platform::Options play;
+  play.play = true;
+  launch(play);
+  EXPECT_NE(game(), nullptr);
+  EXPECT_EQ(State::sharedState()->currentLevel(), 1);
+  app.reset();
+  resetEngine();
+  platform::Options demo;
+  demo.demo = "transitions";
+  launch(demo);
+  EXPECT_EQ(game(), nullptr);
+  EXPECT_EQ(menuLayer(), nullptr);
+  EXPECT_NE(director->runningScene(), nullptr);
+}
+
+TEST_F(ShellLaunchTest, SeedMakesThePickupLinesRepeatable) {
+  platform::Options options;
+  options.seed = 99;
+  launch(options);
+  const std::string first = app->lastPickupLine();
+  ::srandom(99);
+  EXPECT_EQ(first, PeckishAppDelegate::pickupLineNames()[static_cast<unsigned long>(::random()) % 14]);
+}
+
+TEST_F(ShellLaunchTest, PickupLinesAreDrawnFromRandomModFourteen) {
+  launch();
+  const auto& names = PeckishAppDelegate::pickupLineNames();
+  for (unsigned seed = 1; seed < 200; ++seed) {
+    ::srandom(seed);
+    const long r = ::random();
+    ::srandom(seed);
+    app->playRandomPickupLine();
+    ASSERT_EQ(app->lastPickupLine(), names[static_cast<unsigned long>(r) % 14]) << seed;
+  }
+  // Building a game or a menu scene plays one through the game's hook.
+  ::srandom(3);
+  const long r = ::random();
+  ::srandom(3);
+  Ref<Scene> scene = mainMenu();
+  EXPECT_EQ(app->lastPickupLine(), names[static_cast<unsigned long>(r) % 14]);
+}
+
+TEST_F(ShellLaunchTest, TerminationStopsTheAnalyticsOnce) {
+  launch();
+  journal.clear();
+  platform::Application::sharedApplication()->terminate();
+  platform::Application::sharedApplication()->terminate();
+  app->applicationWillTerminate(*platform::Application::sharedApplication());
+  EXPECT_EQ(journal, std::vector<std::string>{"analytics stop"});
+}
+
+TEST_F(ShellLaunchTest, FocusLossPausesAndRegainResumesEvenBehindTheRestartDialog) {
+  launch();
+  playFromMenu();
+  platform::Application& application = *platform::Application::sharedApplication();
+  application.resignActive();
+  EXPECT_TRUE(director->isPaused());
+  const double t = State::sharedState()->time();
+  frames(10, 0.1);
+  EXPECT_EQ(State::sharedState()->time(), t);
+  application.becomeActive();
+  EXPECT_FALSE(director->isPaused());
+  frame(0.1);
+  EXPECT_NEAR(State::sharedState()->time(), t - 0.1, 1e-9);
+
+  game()->restartGameDialog();
+  EXPECT_TRUE(director->isPaused());
+  application.resignActive();
+  application.becomeActive();
+  // The clock runs again behind the open dialog.
+  EXPECT_FALSE(director->isPaused());
+  EXPECT_EQ(alertCount(), 1);
+  const double behind = State::sharedState()->time();
+  frame(0.5);
+  EXPECT_NEAR(State::sharedState()->time(), behind - 0.5, 1e-9);
+}
+
+TEST_F(ShellLaunchTest, SwitchToTwiceThenOneSwitchBackLeavesNoPanel) {
+  launch();
+  platform::Window* window = director->window();
+  Ref<WebPage> other = WebPage::initWithFrame(platform::Screen::mainScreen().applicationFrame());
+  auto shown = [window](platform::View* v) {
+    for (const auto& s : window->subviews())
+      if (s.get() == v) return true;
+    return false;
+  };
+  app->switchTo(app->webPage());
+  EXPECT_TRUE(shown(app->webPage()));
+  app->switchTo(other.get());
+  EXPECT_FALSE(shown(app->webPage()));
+  EXPECT_TRUE(shown(other.get()));
+  EXPECT_EQ(app->currentView(), other.get());
+  app->switchBack();
+  EXPECT_FALSE(shown(other.get()));
+  EXPECT_FALSE(shown(app->webPage()));
+  EXPECT_EQ(app->currentView(), nullptr);
+  app->switchBack();  // nothing left to take away
+  EXPECT_EQ(window->subviews().size(), 1u);  // the Director's view alone
+  EXPECT_TRUE(window->isKeyWindow());
+  EXPECT_FALSE(director->isPaused());  // pages never pause the game underneath
+}
+
+TEST_F(ShellLaunchTest, ThePanelHasABlackStripWithBackAndThePageArea) {
+  launch();
+  WebPage* page = app->webPage();
+  ASSERT_NE(page->navBar(), nullptr);
+  ASSERT_NE(page->webView(), nullptr);
+  EXPECT_EQ(page->titleItem()->title(), "TITLE");
+  EXPECT_EQ(page->navBar()->barStyle(), 1);
+  EXPECT_EQ(page->navBar()->leftTitle(), "Back");
+  EXPECT_TRUE(page->navBar()->leftIsBack());
+  EXPECT_FALSE(page->navBar()->rightTitle().has_value());
+  EXPECT_EQ(page->navBar()->transform(), 1.571f);
+  EXPECT_EQ(page->webView()->transform(), 1.571f);
+  EXPECT_EQ(page->webView()->frame().size.width, 255.f);
+  EXPECT_EQ(page->navBar()->frame().origin.x, 255.f);
+  EXPECT_EQ(page->navBar()->frame().size.width, 45.f);
+  // In landscape the strip runs along the top of the page, the whole width of the screen.
+  app->switchTo(page);
+  const CGRect strip = page->navBar()->sceneRect();
+  EXPECT_EQ(strip.size.width, 480.f);
+  EXPECT_EQ(strip.size.height, 45.f);
+  EXPECT_GT(strip.origin.y, page->webView()->sceneRect().origin.y);
+  // Back by tapping the button.
+  const CGRect back = page->navBar()->leftButtonRect();
+  tap(back.origin.x + 5, back.origin.y + 5);
+  EXPECT_EQ(app->currentView(), nullptr);
+}
+
+TEST_F(ShellLaunchTest, KeysPauseMuteAndOpenTheRestartDialog) {
+  launch();
+  key(platform::Key::Escape);  // nothing to restart on the menu
+  EXPECT_EQ(alertCount(), 0);
+  EXPECT_FALSE(director->isPaused());
+  key(platform::Key::M);
+  EXPECT_TRUE(isAudioMuted());
+  key(platform::Key::M);
+  EXPECT_FALSE(isAudioMuted());
+  playFromMenu();
+  key(platform::Key::P);
+  EXPECT_TRUE(director->isPaused());
+  key(platform::Key::P);
+  EXPECT_FALSE(director->isPaused());
+  key(platform::Key::Escape);
+  ASSERT_EQ(alertCount(), 1);
+  EXPECT_EQ(alert()->title(), "Restart?");
+  // While the dialog is up, P cannot lift its pause, but M still mutes.
+  key(platform::Key::P);
+  EXPECT_TRUE(director->isPaused());
+  key(platform::Key::M);
+  EXPECT_TRUE(isAudioMuted());
+  key(platform::Key::Return);  // the highlighted (last) button: Menu
+  EXPECT_EQ(alertCount(), 0);
+  settle();
+  EXPECT_NE(menuLayer(), nullptr);
+}
+
+TEST_F(ShellLaunchTest, MuteOptionSilencesTheAudio) {
+  platform::Options options;
+  options.mute = true;
+  launch(options);
+  EXPECT_TRUE(isAudioMuted());
+}
+
+}  // namespace
+}  // namespace peckish::test
