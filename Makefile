@@ -3,8 +3,14 @@ BUILD ?= build
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 ARGS ?=
+# `make test` also runs the sanitizer stage (ASan + UBSan, and LeakSanitizer on the engine tests)
+# in ASAN_BUILD; SANITIZE=0 skips it.
+SANITIZE ?= 1
+ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build run test bench fuzz clean
+.PHONY: all deps configure build run test test-asan bench fuzz clean
 
 all: build
 
@@ -24,9 +30,20 @@ run: build
 
 test: build
 	scripts/run-tests $(BUILD)
+ifneq ($(SANITIZE),0)
+	JOBS=$(JOBS) scripts/run-sanitizers $(ASAN_BUILD)
+endif
 
-bench: build
-	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
+test-asan: deps
+	JOBS=$(JOBS) scripts/run-sanitizers $(ASAN_BUILD)
+
+fuzz: deps
+	JOBS=$(JOBS) scripts/run-fuzz $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+# Benchmarks build in their own Release folder; the full tables land in $(BENCH_BUILD)/bench/results.
+BENCH_BUILD ?= build-bench
+bench: deps
+	@JOBS=$(JOBS) bench/run-benchmarks $(BENCH_BUILD)
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -1,11 +1,25 @@
 // Analytics client throughput: records through the SQLite queue (stored, then taken in batches
 // of five with the store's own statements), reading a typical server answer, and building an
 // encoded upload body.
+//
+// The JSON reader is also measured against nlohmann::json (Debian's nlohmann-json3-dev) on the
+// same texts, a typical ad answer and a 64 KB answer of many entries, each parsed into a
+// document tree; the time ratios are printed after the table. Without that header the comparison
+// is left out.
+//
+//   build-bench/bench/bench_analytics
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
+#include <cstdio>
 #include <filesystem>
+#include <map>
 #include <string>
+#include <vector>
+
+#ifdef PECKISH_BENCH_NLOHMANN
+#include <nlohmann/json.hpp>
+#endif
 
 #include "analytics/KXB64.h"
 #include "analytics/KXDatabase.h"
@@ -103,6 +117,95 @@ void BM_EncodeUploadBody(benchmark::State& state) {
 }
 BENCHMARK(BM_EncodeUploadBody);
 
+// --- the JSON reader against a well-known parser -------------------------------------------------
+
+// An answer of many entries (about 64 KB): strings with escapes and non-ASCII characters, whole
+// and fractional numbers, booleans, nulls, nested objects and arrays.
+std::string largeAnswer() {
+  std::string s = "{\"type\" : \"ad\",\"success\" : true,\"errors\" : \"\",\"data\" : [";
+  for (int i = 0; s.size() < 64 * 1024; ++i) {
+    if (i) s += ",";
+    const std::string n = std::to_string(i);
+    s += "{\"title\" : \"Peck the roosters, round " + n + "\",";
+    s += "\"desc\" : \"Beat your high score \\u2014 now with a caf\\u00e9 bonus \\uD83D\\uDC14 and \\\"quotes\\\"\",";
+    s += "\"link\" : \"http:\\/\\/127.0.0.1:8765\\/highscores\\/public\\/buymore.php?id=" + n + "\",";
+    s += "\"id\" : " + std::to_string(1024 + i) + ",\"weight\" : 0." + std::to_string(375 + i % 500) + ",";
+    s += "\"expires\" : 1700000000,\"active\" : " + std::string(i % 2 ? "true" : "false") + ",\"note\" : null,";
+    s += "\"size\" : {\"w\" : 320, \"h\" : 50, \"scale\" : -1.5e2},\"tags\" : [\"farm\", \"arcade\", " + n + "]}";
+  }
+  s += "]}";
+  return s;
+}
+
+const std::string& jsonInput(int which) {
+  static const std::string large = largeAnswer();
+  return which == 0 ? kAdAnswer : large;
+}
+
+void BM_JSON_KXJSON(benchmark::State& state) {
+  const std::string& text = jsonInput(static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    KXJSON parser;
+    auto value = parser.objectWithString(text);
+    if (!value) {
+      state.SkipWithError("KXJSON did not parse the input");
+      break;
+    }
+    benchmark::DoNotOptimize(value);
+  }
+  state.SetLabel(state.range(0) == 0 ? "ad answer" : "64 KB answer");
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK(BM_JSON_KXJSON)->Arg(0)->Arg(1);
+
+#ifdef PECKISH_BENCH_NLOHMANN
+void BM_JSON_nlohmann(benchmark::State& state) {
+  const std::string& text = jsonInput(static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    auto value = nlohmann::json::parse(text, nullptr, false);
+    if (value.is_discarded()) {
+      state.SkipWithError("nlohmann::json did not parse the input");
+      break;
+    }
+    benchmark::DoNotOptimize(value);
+  }
+  state.SetLabel(state.range(0) == 0 ? "ad answer" : "64 KB answer");
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK(BM_JSON_nlohmann)->Arg(0)->Arg(1);
+#endif
+
+// The console table, remembering each benchmark's time per iteration for the ratios.
+class Reporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& r : runs)
+      if (!r.error_occurred && r.run_type == Run::RT_Iteration) times[r.benchmark_name()] = r.GetAdjustedRealTime();
+    ConsoleReporter::ReportRuns(runs);
+  }
+  std::map<std::string, double> times;
+};
+
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  Reporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+#ifdef PECKISH_BENCH_NLOHMANN
+  const char* names[] = {"ad answer", "64 KB answer"};
+  for (int i = 0; i < 2; ++i) {
+    const std::string arg = std::to_string(i);
+    const auto kx = reporter.times.find(std::string("BM_JSON_KXJSON/") + arg);
+    const auto nl = reporter.times.find(std::string("BM_JSON_nlohmann/") + arg);
+    if (kx == reporter.times.end() || nl == reporter.times.end() || nl->second <= 0) continue;
+    const double bytes = static_cast<double>(jsonInput(i).size());
+    // Both times are in the same unit (ns): bytes / ns * 1e3 = MB/s.
+    std::printf("JSON %s (%.0f bytes): KXJSON %.1f MB/s, nlohmann::json %.1f MB/s, KXJSON/nlohmann throughput ratio %.2f\n",
+                names[i], bytes, bytes / kx->second * 1e3, bytes / nl->second * 1e3, nl->second / kx->second);
+  }
+#endif
+  return 0;
+}

@@ -1,46 +1,35 @@
-// Frame cost of the engine: a scene of 1,000 sprite-sized nodes, each turning, drifting and
-// pulsing under its own running actions, drawn and stepped through the Director.
+// Frame cost of the engine through the Director on a headless GL surface:
+//
+//   BM_EngineFrame / BM_FullFrame   1,000 sprite-sized (untextured) nodes, each turning, drifting
+//                                   and pulsing under its own running actions;
+//   BM_SpriteEngineFrame / BM_SpriteFullFrame
+//                                   1,000 textured sprites (the game's own pictures, five textures
+//                                   taking turns) under the engine's own actions, repeated
+//                                   sequences of MoveBy/RotateBy/ScaleBy/FadeTo and their reverses.
 //
 // Reports frames per second and heap allocations per frame (operator new is counted). The engine
 // frame (visit of the unchanged tree, scheduler walk, action steps) must allocate nothing in
 // steady state; the full frame adds the platform's present.
 //
-//   SDL_VIDEODRIVER=offscreen build/bench/bench_engine
+//   SDL_VIDEODRIVER=offscreen build-bench/bench/bench_engine
 #include <benchmark/benchmark.h>
 
-#include <atomic>
+#include <stdlib.h>
+
 #include <cmath>
 #include <cstdlib>
-#include <new>
 
+#include "AllocationCounter.h"
 #include "engine/Action.h"
+#include "engine/CompositeActions.h"
+#include "engine/PropertyActions.h"
+#include "engine/Sprite.h"
+#include "engine/Texture2D.h"
 #include "engine/Director.h"
 #include "engine/Scene.h"
 #include "engine/Scheduler.h"
 #include "platform/RunLoop.h"
 
-namespace {
-std::atomic<std::uint64_t> gAllocations{0};
-}  // namespace
-
-// Counting replacements of the global allocation functions (malloc-backed on both sides).
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(std::size_t n) {
-  gAllocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(n ? n : 1)) return p;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t n) {
-  gAllocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(n ? n : 1)) return p;
-  throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-#pragma GCC diagnostic pop
 
 namespace {
 
@@ -80,26 +69,67 @@ class SpriteSized : public Node {
   }
 };
 
+// Turns, drifts, pulses and fades a textured sprite with the engine's own actions, each a
+// back-and-forth sequence repeated far beyond the run.
+void animate(Node* n, int i) {
+  constexpr unsigned kForever = 1000000;
+  const float d = 0.5f + static_cast<float>(i % 7) * 0.25f;
+  Ref<Action> move = MoveBy::actionWithDuration(d, Vec2(12.f, static_cast<float>(i % 5) - 2.f));
+  n->do_(Repeat::actionWithAction(Sequence::actions(move, move->reverse()), kForever));
+  n->do_(Repeat::actionWithAction(RotateBy::actionWithDuration(d * 2, 360.f), kForever));
+  Ref<Action> scale = ScaleBy::actionWithDuration(d * 0.75, 1.3f);
+  n->do_(Repeat::actionWithAction(Sequence::actions(scale, scale->reverse()), kForever));
+  n->do_(Repeat::actionWithAction(
+      Sequence::actions(FadeTo::actionWithDuration(d, 96), FadeTo::actionWithDuration(d, 255)), kForever));
+}
+
+Ref<Scene> nodeScene() {
+  Ref<Scene> scene = Scene::node();
+  for (int i = 0; i < kNodes; ++i) {
+    Ref<Node> n = make<SpriteSized>();
+    const Vec2 at(static_cast<float>(20 + (i % 40) * 11), static_cast<float>(20 + (i / 40) * 11));
+    n->setPosition(at);
+    n->do_(make<Wander>(at));
+    n->do_(make<Pulse>());
+    scene->add(n, i % 3 - 1);
+  }
+  return scene;
+}
+
+Ref<Scene> spriteScene() {
+  static const char* const kPictures[] = {"Rooster.png", "Girl.png", "YellowStar.png", "RedStar.png", "fire.png"};
+  Ref<Scene> scene = Scene::node();
+  for (int i = 0; i < kNodes; ++i) {
+    Ref<Sprite> s = Sprite::spriteFromFile(kPictures[i % 5]);
+    s->setPosition(Vec2(static_cast<float>(10 + (i % 40) * 12), static_cast<float>(10 + (i / 40) * 12)));
+    s->setScale(0.3f);
+    animate(s.get(), i);
+    scene->add(s, i % 3 - 1);
+  }
+  return scene;
+}
+
 struct Stage {
   platform::FakeClock clock;
   Director* director = nullptr;
   Ref<Scene> scene;
 
   Stage() {
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    setenv("PECKISH_RESOURCES", PECKISH_SOURCE_DIR "/resources", 0);
     platform::RunLoop::main().setClock(&clock);
     director = Director::sharedDirector();
     if (!director) return;
     director->setLandscape(true);
-    scene = Scene::node();
-    for (int i = 0; i < kNodes; ++i) {
-      Ref<Node> n = make<SpriteSized>();
-      const Vec2 at(static_cast<float>(20 + (i % 40) * 11), static_cast<float>(20 + (i / 40) * 11));
-      n->setPosition(at);
-      n->do_(make<Wander>(at));
-      n->do_(make<Pulse>());
-      scene->add(n, i % 3 - 1);
-    }
-    director->runScene(scene);
+  }
+  // Makes the scene the running one and lets it settle for a few frames.
+  void show(Ref<Scene> next) {
+    if (scene == next) return;
+    scene = std::move(next);
+    if (director->runningScene())
+      director->replaceScene(scene);
+    else
+      director->runScene(scene);
     director->stopAnimation();  // frames are driven by hand
     for (int i = 0; i < 10; ++i) frame();
   }
@@ -126,39 +156,45 @@ Stage& stage() {
   return s;
 }
 
+const Ref<Scene>& nodes() {
+  static Ref<Scene> s = nodeScene();
+  return s;
+}
+
+const Ref<Scene>& sprites() {
+  static Ref<Scene> s = spriteScene();
+  return s;
+}
+
 void report(benchmark::State& state, std::uint64_t allocations) {
   const double frames = static_cast<double>(state.iterations());
   state.counters["allocs_per_frame"] = benchmark::Counter(static_cast<double>(allocations) / frames);
   state.counters["frames_per_second"] = benchmark::Counter(frames, benchmark::Counter::kIsRate);
+  if (allocations != 0) state.SetLabel("ALLOCATES in steady state");
 }
 
-void BM_EngineFrame(benchmark::State& state) {
+template <const Ref<Scene>& (*Build)(), bool Full>
+void runFrames(benchmark::State& state) {
   Stage& s = stage();
   if (!s.director) {
     state.SkipWithError("no GL surface");
     return;
   }
-  s.engineFrame();
-  const std::uint64_t before = gAllocations.load();
-  for (auto _ : state) s.engineFrame();
-  const std::uint64_t allocations = gAllocations.load() - before;
-  report(state, allocations);
-  if (allocations != 0) state.SkipWithError("the engine frame allocated in steady state");
+  s.show(Build());
+  Full ? s.frame() : s.engineFrame();
+  const std::uint64_t before = bench::allocations();
+  for (auto _ : state) Full ? s.frame() : s.engineFrame();
+  report(state, bench::allocations() - before);
 }
+
+void BM_EngineFrame(benchmark::State& state) { runFrames<nodes, false>(state); }
+void BM_FullFrame(benchmark::State& state) { runFrames<nodes, true>(state); }
+void BM_SpriteEngineFrame(benchmark::State& state) { runFrames<sprites, false>(state); }
+void BM_SpriteFullFrame(benchmark::State& state) { runFrames<sprites, true>(state); }
 BENCHMARK(BM_EngineFrame)->Unit(benchmark::kMicrosecond)->UseRealTime();
-
-void BM_FullFrame(benchmark::State& state) {
-  Stage& s = stage();
-  if (!s.director) {
-    state.SkipWithError("no GL surface");
-    return;
-  }
-  s.frame();
-  const std::uint64_t before = gAllocations.load();
-  for (auto _ : state) s.frame();
-  report(state, gAllocations.load() - before);
-}
 BENCHMARK(BM_FullFrame)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(BM_SpriteEngineFrame)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(BM_SpriteFullFrame)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 }  // namespace
 

@@ -1,0 +1,180 @@
+// Frame cost of a real game: the game scene built by gameNode() with the autoplay bot tapping
+// roosters, on the headless display the game itself uses (SDL offscreen, 960 x 640 pixels through
+// Mesa), driven by a fake clock one 1/30 s frame at a time exactly as `peckish --fixed-dt` does.
+//
+// BM_GameFrame plays one game from the seed 7 and measures frames 150 .. 3550 (after the first
+// five seconds have loaded every picture, before the clock runs out at 3600): time per frame
+// (mean, median, 99th percentile) and heap allocations per frame (mean, share of frames that
+// allocate, the fewest and the most in one frame). Afterwards the same game is played again with the call stack
+// of every allocation recorded, and the sources are printed with their count per frame.
+//
+//   SDL_VIDEODRIVER=offscreen build-bench/bench/bench_game
+//   build-bench/bench/bench_game --no-sources     # the benchmark alone
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+#include "AllocationCounter.h"
+#include "engine/Director.h"
+#include "engine/Scene.h"
+#include "game/GameNode.h"
+#include "game/PlayMode.h"
+#include "game/State.h"
+#include "platform/Display.h"
+#include "platform/Options.h"
+#include "platform/RunLoop.h"
+
+namespace {
+
+using namespace peckish;
+
+constexpr double kDt = 1.0 / 30;
+constexpr std::uint32_t kSeed = 7;
+constexpr int kWarmUpFrames = 150;
+constexpr int kMeasuredFrames = 3400;
+
+struct Game {
+  platform::FakeClock clock;
+  platform::Display* display = nullptr;
+  bool ok = false;
+
+  Game() {
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    setenv("ALSOFT_DRIVERS", "null", 0);
+    setenv("PECKISH_RESOURCES", PECKISH_SOURCE_DIR "/resources", 0);
+    char dataDir[] = "/tmp/peckish-bench-game-XXXXXX";
+    if (mkdtemp(dataDir)) {
+      dataDir_ = dataDir;
+      setenv("PECKISH_DATA_DIR", dataDir, 1);
+    }
+    platform::DisplayOptions d;
+    d.headless = true;
+    display = platform::Display::open(d);
+    if (!display) return;
+    display->attachToRunLoop();
+    clock.set(1700000000.0);
+    platform::RunLoop::main().setClock(&clock);
+    platform::Options options;
+    options.headless = true;
+    options.play = true;
+    options.autoplay = true;
+    options.seed = kSeed;
+    ok = runGameDirect(options);
+  }
+  ~Game() {
+    std::error_code ec;
+    if (!dataDir_.empty()) std::filesystem::remove_all(dataDir_, ec);
+  }
+
+  // A new game on the same Director; the bot started with the first one plays it too.
+  void restart() {
+    ::srandom(kSeed);
+    std::srand(kSeed);
+    Director::sharedDirector()->replaceScene(gameNode());
+  }
+
+  // Turns of the run loop as the game's --fixed-dt loop makes them, until one more frame has been
+  // presented.
+  void frame() {
+    platform::RunLoop& loop = platform::RunLoop::main();
+    const std::uint64_t target = display->presentedFrames() + 1;
+    for (int turns = 0; display->presentedFrames() < target && turns < 8; ++turns) {
+      clock.advance(kDt);
+      const double due = loop.nextTimerDue();
+      if (due > clock.now() && due < clock.now() + 1.0) clock.set(due);
+      loop.runOnce(0.0);
+    }
+  }
+
+  std::string dataDir_;
+};
+
+Game& game() {
+  static Game g;
+  return g;
+}
+
+double percentile(std::vector<double> v, double p) {
+  if (v.empty()) return 0.0;
+  std::sort(v.begin(), v.end());
+  return v[static_cast<std::size_t>(p * static_cast<double>(v.size() - 1))];
+}
+
+void BM_GameFrame(benchmark::State& state) {
+  Game& g = game();
+  if (!g.ok) {
+    state.SkipWithError("no headless GL display");
+    return;
+  }
+  for (int i = 0; i < kWarmUpFrames; ++i) g.frame();
+  std::vector<double> times;
+  std::vector<std::uint64_t> allocs;
+  times.reserve(kMeasuredFrames + 16);
+  allocs.reserve(kMeasuredFrames + 16);
+  const std::uint64_t start = bench::allocations();
+  for (auto _ : state) {
+    const auto t0 = std::chrono::steady_clock::now();
+    const std::uint64_t a0 = bench::allocations();
+    g.frame();
+    allocs.push_back(bench::allocations() - a0);
+    times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+  }
+  const double frames = static_cast<double>(state.iterations());
+  const double total = static_cast<double>(bench::allocations() - start);
+  const auto allocating = std::count_if(allocs.begin(), allocs.end(), [](std::uint64_t a) { return a != 0; });
+  state.counters["allocs_per_frame"] = total / frames;
+  state.counters["frames_allocating_pct"] = 100.0 * static_cast<double>(allocating) / frames;
+  state.counters["min_allocs_in_frame"] = static_cast<double>(*std::min_element(allocs.begin(), allocs.end()));
+  state.counters["max_allocs_in_frame"] = static_cast<double>(*std::max_element(allocs.begin(), allocs.end()));
+  state.counters["p50_ms"] = percentile(times, 0.5);
+  state.counters["p99_ms"] = percentile(times, 0.99);
+  state.counters["score"] = static_cast<double>(State::sharedState()->score());
+}
+BENCHMARK(BM_GameFrame)->Iterations(kMeasuredFrames)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The same measured stretch of a second game, with every allocation's stack recorded.
+void printAllocationSources() {
+  Game& g = game();
+  if (!g.ok) return;
+  for (int i = 0; i < 60; ++i) g.frame();  // let the first game's game-over settle
+  g.restart();
+  for (int i = 0; i < kWarmUpFrames; ++i) g.frame();
+  bench::AllocationSites sites;
+  const std::uint64_t a0 = bench::allocations();
+  for (int i = 0; i < kMeasuredFrames; ++i) g.frame();
+  const std::uint64_t total = bench::allocations() - a0;
+  sites.stop();
+  std::printf("\nSecond game, frames %d .. %d: %llu allocations (%.3f per frame), score %d\n", kWarmUpFrames,
+              kWarmUpFrames + kMeasuredFrames, static_cast<unsigned long long>(total),
+              static_cast<double>(total) / kMeasuredFrames, State::sharedState()->score());
+  sites.print(stdout, kMeasuredFrames, 40);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bool sources = true;
+  std::vector<char*> args;
+  for (int i = 0; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--no-sources") == 0)
+      sources = false;
+    else
+      args.push_back(argv[i]);
+  }
+  int n = static_cast<int>(args.size());
+  benchmark::Initialize(&n, args.data());
+  if (benchmark::ReportUnrecognizedArguments(n, args.data())) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  if (sources) printAllocationSources();
+  std::fflush(stdout);
+  // Leave without tearing the game down: the Director, the bot and the display live to the end.
+  std::_Exit(0);
+}
