@@ -54,6 +54,8 @@ TransitionScene::~TransitionScene() {
   // Replaced before it finished: the scenes' actions call back into this transition.
   if (inScene_) dropActions(inScene_.get());
   if (outScene_) dropActions(outScene_.get());
+  // Finished but never left the stage: the outgoing scene still holds its spent actions.
+  if (finishedOut_) dropActions(finishedOut_.get());
 }
 
 CGSize TransitionScene::size() { return currentWinSize().size; }

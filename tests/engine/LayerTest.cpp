@@ -165,6 +165,8 @@ TEST_F(LayerTest, FadeActionsDriveAColorLayer) {
   EXPECT_EQ(layer->opacity(), 127);
   EXPECT_EQ(layer->color(), 0xFFFFFF7Fu);
   EXPECT_EQ(colorBytes(*layer)[15], 127);
+  settle();
+  EXPECT_EQ(layer->color(), 0xFFFFFFFFu);
 }
 
 TEST_F(LayerTest, MultiplexShowsExactlyOneLayer) {

@@ -169,6 +169,7 @@ TEST_F(MenuTest, TouchMovedToASecondItemActivatesOnlyTheSecond) {
   EXPECT_EQ(r.calls, (std::vector<std::string>{"scores"}));
   frames(4, 0.03125);
   EXPECT_FLOAT_EQ(m.items[1]->scale(), 1.0f);
+  settle();
 }
 
 TEST_F(MenuTest, LiftingOutsideActivatesNothingAndShrinksBack) {
@@ -191,6 +192,7 @@ TEST_F(MenuTest, LiftingOutsideActivatesNothingAndShrinksBack) {
   EXPECT_EQ(m.menu->selectedItem(), -1);
   ended(240, 145);  // lifted over an item: it fires all the same
   EXPECT_EQ(r.calls, (std::vector<std::string>{"buy"}));
+  settle();
 }
 
 // The item's call takes the menu off the stage and drops it (as a scene change would).
@@ -208,8 +210,9 @@ class Dismisser : public Object {
 TEST_F(MenuTest, AnItemMayRemoveItsMenu) {
   Dismisser d;
   Ref<Scene> scene = Scene::node();
+  Ref<MenuItem> item = MenuItem::itemFromString("Close", &d, &Dismisser::dismiss);
   {
-    Ref<Menu> menu = Menu::menuWithItems(MenuItem::itemFromString("Close", &d, &Dismisser::dismiss));
+    Ref<Menu> menu = Menu::menuWithItems(item);
     d.menu = menu.get();
     scene->add(menu);
   }
@@ -220,7 +223,9 @@ TEST_F(MenuTest, AnItemMayRemoveItsMenu) {
   EXPECT_TRUE(scene->children().empty());
   EXPECT_EQ(director->eventHandler(), nullptr);
   began(240, 145);  // no handler any more
-  frame(0.2);
+  EXPECT_EQ(item->parent(), nullptr);  // the menu is gone
+  scene->add(item);  // back on stage so its shrink can end
+  settle();
 }
 
 TEST_F(MenuTest, MenuListEndsAtTheFirstNull) {

@@ -28,6 +28,8 @@ class StageTest : public EngineTest {
     director->setLandscape(true);
   }
   void TearDown() override {
+    // Take the scene off the stage first, as ending the Director would.
+    if (director && director->runningScene()) director->runningScene()->onExit();
     Director::purgeShared();
     Director::setPixelFormat(0);
     platform::Application::sharedApplication()->reset();
@@ -42,6 +44,8 @@ class StageTest : public EngineTest {
   void frames(int n, double dt) {
     for (int i = 0; i < n; ++i) frame(dt);
   }
+  // Lets running actions end and be dropped (an action holds its node until the node drops it).
+  void settle() { frames(3, 0.5); }
   // Makes the scene the running one (after one frame of no time).
   void run(Ref<Scene> scene) {
     if (director->runningScene()) director->replaceScene(scene);

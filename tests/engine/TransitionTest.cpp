@@ -275,6 +275,7 @@ TEST_F(TransitionTest, JumpZoomTimings) {
   EXPECT_EQ(director->nextScene(), nullptr);
   frames(2, kEighth);  // 2.0 s
   EXPECT_EQ(director->nextScene(), in.get());
+  settle();
 }
 
 TEST_F(TransitionTest, FlipsTurnTheCamerasAndShowTheIncomingSceneHalfway) {
