@@ -190,6 +190,7 @@ void Node::step_(double dt) {
     return;
   }
   // One pass over the actions present now; actions started during the pass wait for the next.
+  Ref<Node> self(this);  // an action may remove this node from its parent
   const size_t count = actions_.size();
   for (size_t i = 0; i < count && i < actions_.size(); ++i) {
     Ref<Action> a = actions_[i];
@@ -198,6 +199,15 @@ void Node::step_(double dt) {
       a->stop();
       actionsToRemove_.push_back(std::move(a));
     }
+  }
+  // A node that took itself off the stage during its own step (a callback at the end of its
+  // sequence removing it) is finished with: its actions would never be stepped again, and each
+  // of them holds the node, so dropping them now is what lets the node go.
+  if (!isRunning_ && parent_ == nullptr) {
+    actionsToRemove_.clear();
+    std::vector<Ref<Action>> dropped;
+    dropped.swap(actions_);
+    if (isScheduled(TimerCallback(this, &Node::step_))) unschedule(&Node::step_);
   }
 }
 

@@ -9,6 +9,7 @@
 #include "game/Sprites.h"
 #include "platform/RunLoop.h"
 #include "platform/Touch.h"
+#include "ui/Overlay.h"
 
 namespace peckish {
 
@@ -85,6 +86,8 @@ void Autoplay::tick(double dt) {
 bool Autoplay::act() {
   GameNode* game = runningGame();
   if (!game) return false;
+  // A dialog on screen takes every touch a player makes: the bot's finger is no exception.
+  if (ui::isModalShown()) return false;
   // Front-most first: the order in which a touch walks the layer.
   const auto& children = game->children();
   for (auto it = children.rbegin(); it != children.rend(); ++it) {

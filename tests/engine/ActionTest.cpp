@@ -4,6 +4,7 @@
 
 #include "EngineTestSupport.h"
 #include "core/Exception.h"
+#include "engine/CompositeActions.h"
 #include "engine/Scene.h"
 
 using namespace peckish;
@@ -217,4 +218,32 @@ TEST_F(ActionTest, ActionAndTargetKeepEachOtherUntilTheNodeDropsIt) {
   scene->onExit();
 }
 
+}  // namespace
+
+namespace {
+// A parent that removes a child from the end of the child's own sequence, as the game does with
+// characters and prize stars.
+struct Remover : Node {
+  void dead(Node* n) { remove(n); }
+};
+
+TEST_F(ActionTest, NodeRemovingItselfFromItsOwnSequenceIsFreedWithUnfinishedActions) {
+  Ref<Scene> scene = Scene::node();
+  scene->onEnter();
+  Ref<Remover> layer = make<Remover>();
+  scene->add(layer);
+  bool destroyed = false;
+  std::vector<std::string> journal;
+  Ref<Recorder> n = make<Recorder>(&journal, "n", &destroyed);
+  layer->add(n);
+  // A longer action still running when the sequence ends, like a spawn part one frame behind.
+  n->do_(make<Probe>(0.5));
+  n->do_(Sequence::actions(make<Probe>(0.2), CallFuncN::actionWithTarget(layer.get(), &Remover::dead)));
+  n = nullptr;
+  tick(0.1);
+  tick(0.15);  // the sequence ends: the node removes itself
+  tick(0.1);   // its step timer leaves the scheduler's list
+  EXPECT_TRUE(destroyed) << "a node that left the stage from its own step must not be kept by its actions";
+  scene->onExit();
+}
 }  // namespace
