@@ -9,6 +9,7 @@
 //   bench::AllocationSites sites;           // records the call stack of every allocation on this
 //   ... work ...                            // thread until it goes out of scope
 //   sites.print(stdout, frames, 12);        // the 12 most frequent sources, per frame
+//                                           // (optionally summed up by named causes first)
 //
 // Recording stores raw return addresses in a fixed buffer (nothing is allocated while recording).
 // Printing resolves them with addr2line, so the executable should carry debug information (-g)
@@ -36,7 +37,7 @@ inline std::uint64_t allocations() { return gAllocationCount.load(std::memory_or
 
 namespace detail {
 
-constexpr int kDepth = 24;
+constexpr int kDepth = 48;
 constexpr std::size_t kCapacity = 1u << 16;
 
 struct Stack {
@@ -112,39 +113,73 @@ class AllocationSites {
 
   std::size_t recorded() const { return std::min(detail::gStackCount.load(), detail::kCapacity); }
 
-  // Groups the recorded allocations by their first frames outside the allocation plumbing and
-  // prints the `top` largest groups with their count per unit (per frame).
-  void print(std::FILE* out, double units, int top, int callers = 3) {
+  // A named cause of allocations: an allocation belongs to the first category one of whose
+  // words occurs in a frame of its stack (only the innermost non-plumbing frame when innermost).
+  struct Category {
+    const char* name;
+    std::vector<const char*> words;
+    bool innermost = false;
+  };
+
+  // Prints the count per unit (per frame) of each category, then groups the recorded allocations
+  // by their first frames outside the allocation plumbing and prints the `top` largest groups.
+  void print(std::FILE* out, double units, int top, int callers = 3, const std::vector<Category>& categories = {}) {
     stop();
     const std::size_t n = recorded();
-    std::map<void*, std::string> names = resolve(n);
+    std::map<void*, std::string> levels;
+    std::map<void*, std::string> names = resolve(n, levels);
     std::map<std::string, std::uint64_t> groups;
+    std::vector<std::uint64_t> perCategory(categories.size() + 1, 0);
     for (std::size_t i = 0; i < n; ++i) {
       const detail::Stack& s = detail::gStacks[i];
       std::string key;
       int taken = 0;
+      std::string innermost;
       for (int f = 1; f < s.depth && taken < callers; ++f) {
         const std::string& fn = names[s.frames[f]];
         if (fn.empty() || detail::isPlumbing(fn)) continue;
+        if (innermost.empty()) innermost = fn;
         key += (taken ? "\n        <- " : "") + fn;
         ++taken;
       }
       if (key.empty()) key = "(unresolved)";
       ++groups[key];
+      std::size_t c = 0;
+      for (; c < categories.size(); ++c) {
+        bool hit = false;
+        for (const char* w : categories[c].words) {
+          if (categories[c].innermost) {
+            hit = hit || innermost.find(w) != std::string::npos;
+          } else {
+            for (int f = 1; f < s.depth && !hit; ++f) hit = levels[s.frames[f]].find(w) != std::string::npos;
+          }
+        }
+        if (hit) break;
+      }
+      ++perCategory[c];
+    }
+    std::fprintf(out, "allocation sources (%zu allocations, %.3f per frame%s):\n", n, double(n) / units,
+                 detail::gDropped.load() ? ", buffer full: some not recorded" : "");
+    if (!categories.empty()) {
+      for (std::size_t c = 0; c <= categories.size(); ++c)
+        if (perCategory[c])
+          std::fprintf(out, "  %7.3f/frame %6llu  %s\n", double(perCategory[c]) / units,
+                       static_cast<unsigned long long>(perCategory[c]),
+                       c < categories.size() ? categories[c].name : "other");
+      std::fprintf(out, "in detail (innermost source, then its callers):\n");
     }
     std::vector<std::pair<std::string, std::uint64_t>> sorted(groups.begin(), groups.end());
     std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
-    std::fprintf(out, "allocation sources (%zu allocations, %.3f per frame%s):\n", n, double(n) / units,
-                 detail::gDropped.load() ? ", buffer full: some not recorded" : "");
     for (int i = 0; i < top && i < static_cast<int>(sorted.size()); ++i)
       std::fprintf(out, "  %7.3f/frame %6llu  %s\n", double(sorted[i].second) / units,
                    static_cast<unsigned long long>(sorted[i].second), sorted[i].first.c_str());
   }
 
  private:
-  // Every distinct return address -> "function (file:line)" (innermost inlined function first,
-  // joined by " in "), through one addr2line run over the executable.
-  static std::map<void*, std::string> resolve(std::size_t n) {
+  // Every distinct return address -> "function (file:line)" of the innermost inlined level that is
+  // not plumbing, through one addr2line run over the executable; `levels` gets the names of all
+  // inlined levels at that address.
+  static std::map<void*, std::string> resolve(std::size_t n, std::map<void*, std::string>& levels) {
     std::map<void*, std::string> names;
     std::map<void*, std::uintptr_t> offsets;
     for (std::size_t i = 0; i < n; ++i) {
@@ -163,7 +198,7 @@ class AllocationSites {
           offsets[a] = reinterpret_cast<std::uintptr_t>(a) - reinterpret_cast<std::uintptr_t>(info.dli_fbase) - 1;
         } else {
           std::string lib = info.dli_fname ? info.dli_fname : "?";
-          names[a] = "[" + lib.substr(lib.find_last_of('/') + 1) + "]";
+          names[a] = levels[a] = "[" + lib.substr(lib.find_last_of('/') + 1) + "]";
         }
       }
     }
@@ -206,6 +241,7 @@ class AllocationSites {
         // Keep the innermost level that is not plumbing: it says what was built.
         std::string& name = names[current];
         if (name.empty() && !detail::isPlumbing(fn)) name = fn + " (" + where + ")";
+        levels[current] += fn + "\n";
       }
       isFile = !isFile;
     }

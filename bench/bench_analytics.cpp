@@ -10,6 +10,7 @@
 //   build-bench/bench/bench_analytics
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -178,6 +179,7 @@ BENCHMARK(BM_JSON_nlohmann)->Arg(0)->Arg(1);
 // The console table, remembering each benchmark's time per iteration for the ratios.
 class Reporter : public benchmark::ConsoleReporter {
  public:
+  Reporter() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_ColorTabular : OO_Tabular) {}
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& r : runs)
       if (!r.error_occurred && r.run_type == Run::RT_Iteration) times[r.benchmark_name()] = r.GetAdjustedRealTime();

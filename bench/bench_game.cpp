@@ -5,13 +5,17 @@
 // BM_GameFrame plays one game from the seed 7 and measures frames 150 .. 3550 (after the first
 // five seconds have loaded every picture, before the clock runs out at 3600): time per frame
 // (mean, median, 99th percentile) and heap allocations per frame (mean, share of frames that
-// allocate, the fewest and the most in one frame). Afterwards the same game is played again with the call stack
-// of every allocation recorded, and the sources are printed with their count per frame.
+// allocate, the fewest and the most in one frame). Afterwards a fresh process plays the same game
+// again with the call stack of every allocation in the same frames recorded, and prints the sources
+// with their count per frame.
 //
 //   SDL_VIDEODRIVER=offscreen build-bench/bench/bench_game
-//   build-bench/bench/bench_game --no-sources     # the benchmark alone
+//   build-bench/bench/bench_game --no-sources          # the benchmark alone
+//   build-bench/bench/bench_game --allocation-sources  # the sources alone
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -22,8 +26,6 @@
 
 #include "AllocationCounter.h"
 #include "engine/Director.h"
-#include "engine/Scene.h"
-#include "game/GameNode.h"
 #include "game/PlayMode.h"
 #include "game/State.h"
 #include "platform/Display.h"
@@ -71,13 +73,6 @@ struct Game {
   ~Game() {
     std::error_code ec;
     if (!dataDir_.empty()) std::filesystem::remove_all(dataDir_, ec);
-  }
-
-  // A new game on the same Director; the bot started with the first one plays it too.
-  void restart() {
-    ::srandom(kSeed);
-    std::srand(kSeed);
-    Director::sharedDirector()->replaceScene(gameNode());
   }
 
   // Turns of the run loop as the game's --fixed-dt loop makes them, until one more frame has been
@@ -139,22 +134,53 @@ void BM_GameFrame(benchmark::State& state) {
 }
 BENCHMARK(BM_GameFrame)->Iterations(kMeasuredFrames)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// The same measured stretch of a second game, with every allocation's stack recorded.
+// The measured stretch of the same game, with every allocation's stack recorded.
 void printAllocationSources() {
   Game& g = game();
-  if (!g.ok) return;
-  for (int i = 0; i < 60; ++i) g.frame();  // let the first game's game-over settle
-  g.restart();
+  if (!g.ok) {
+    std::printf("no headless GL display\n");
+    return;
+  }
   for (int i = 0; i < kWarmUpFrames; ++i) g.frame();
   bench::AllocationSites sites;
   const std::uint64_t a0 = bench::allocations();
   for (int i = 0; i < kMeasuredFrames; ++i) g.frame();
   const std::uint64_t total = bench::allocations() - a0;
   sites.stop();
-  std::printf("\nSecond game, frames %d .. %d: %llu allocations (%.3f per frame), score %d\n", kWarmUpFrames,
-              kWarmUpFrames + kMeasuredFrames, static_cast<unsigned long long>(total),
+  std::printf("Allocation sources, frames %d .. %d of the same game: %llu allocations (%.3f per frame), score %d\n",
+              kWarmUpFrames, kWarmUpFrames + kMeasuredFrames, static_cast<unsigned long long>(total),
               static_cast<double>(total) / kMeasuredFrames, State::sharedState()->score());
-  sites.print(stdout, kMeasuredFrames, 40);
+  // The causes, most specific first.
+  const std::vector<bench::AllocationSites::Category> causes = {
+      {"run loop: the empty std::deque<Task> made by each RunLoop::runTasks (two turns a frame)",
+       {"RunLoop::runTasks"}, true},
+      {"\"deallocing\" log line of every destroyed action (objectDescription + engineLog strings)",
+       {"objectDescription", "engineLog"}, true},
+      {"text textures: Label::setString / Texture2D::initWithString (HUD time and score, streak, 2 X)",
+       {"Label::setString", "Texture2D::initWithString", "Label::labelWithString"}},
+      {"a hit: the touch set, star sprite and its actions (Autoplay::act -> GameNode::clickOK)",
+       {"Autoplay::tap", "Autoplay::act", "GameNode::clickOK", "GameNode::touchesBegan"}},
+      {"a spawn: character sprite, its actions and timer (GameNode::popSprite)", {"GameNode::popSprite"}},
+      {"a character or star leaving (GameNode::spriteDeadCB)", {"GameNode::spriteDeadCB"}},
+      {"the autoplay bot's posted tap task (std::function in Autoplay::tick)", {"Autoplay::tick"}},
+      {"sound effects", {"Sound"}},
+  };
+  sites.print(stdout, kMeasuredFrames, 40, 3, causes);
+}
+
+// Runs this program again with --allocation-sources (a fresh game in a fresh process).
+void runSourcesProcess() {
+  std::fflush(stdout);
+  const pid_t pid = fork();
+  if (pid == 0) {  // only exec from here: the parent has GL threads running
+    char self[] = "/proc/self/exe";
+    char flag[] = "--allocation-sources";
+    char* argv[] = {self, flag, nullptr};
+    execv(self, argv);
+    _exit(127);
+  }
+  int status = 0;
+  if (pid > 0) waitpid(pid, &status, 0);
 }
 
 }  // namespace
@@ -163,17 +189,22 @@ int main(int argc, char** argv) {
   bool sources = true;
   std::vector<char*> args;
   for (int i = 0; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--no-sources") == 0)
+    if (std::strcmp(argv[i], "--no-sources") == 0) {
       sources = false;
-    else
+    } else if (std::strcmp(argv[i], "--allocation-sources") == 0) {
+      printAllocationSources();
+      std::fflush(stdout);
+      std::_Exit(0);
+    } else {
       args.push_back(argv[i]);
+    }
   }
   int n = static_cast<int>(args.size());
   benchmark::Initialize(&n, args.data());
   if (benchmark::ReportUnrecognizedArguments(n, args.data())) return 1;
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  if (sources) printAllocationSources();
+  if (sources) runSourcesProcess();
   std::fflush(stdout);
   // Leave without tearing the game down: the Director, the bot and the display live to the end.
   std::_Exit(0);

@@ -130,7 +130,7 @@ def main():
     print("\n".join(lines))
 
     sources = text(folder, "bench_game")
-    m = re.search(r"^Second game.*?(?=\Z)", sources, re.S | re.M)
+    m = re.search(r"^Allocation sources, frames.*?(?=\Z)", sources, re.S | re.M)
     if m:
         # The innermost source of the 12 largest groups; the callers are in bench_game.txt.
         shown = [l for l in m.group(0).splitlines() if not l.startswith("        <-")][:14]
