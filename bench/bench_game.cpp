@@ -70,9 +70,11 @@ struct Game {
     options.seed = kSeed;
     ok = runGameDirect(options);
   }
-  ~Game() {
+  // The process leaves with _Exit (the game is never torn down): this is the one clean-up.
+  void removeDataDir() {
     std::error_code ec;
     if (!dataDir_.empty()) std::filesystem::remove_all(dataDir_, ec);
+    dataDir_.clear();
   }
 
   // Turns of the run loop as the game's --fixed-dt loop makes them, until one more frame has been
@@ -91,9 +93,19 @@ struct Game {
   std::string dataDir_;
 };
 
+Game* gGame = nullptr;
+
 Game& game() {
   static Game g;
+  gGame = &g;
   return g;
+}
+
+[[noreturn]] void leave() {
+  std::fflush(stdout);
+  if (gGame) gGame->removeDataDir();
+  // Without tearing the game down: the Director, the bot and the display live to the end.
+  std::_Exit(0);
 }
 
 double percentile(std::vector<double> v, double p) {
@@ -193,8 +205,7 @@ int main(int argc, char** argv) {
       sources = false;
     } else if (std::strcmp(argv[i], "--allocation-sources") == 0) {
       printAllocationSources();
-      std::fflush(stdout);
-      std::_Exit(0);
+      leave();
     } else {
       args.push_back(argv[i]);
     }
@@ -205,7 +216,5 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   if (sources) runSourcesProcess();
-  std::fflush(stdout);
-  // Leave without tearing the game down: the Director, the bot and the display live to the end.
-  std::_Exit(0);
+  leave();
 }
