@@ -164,7 +164,7 @@ void printAllocationSources() {
               static_cast<double>(total) / kMeasuredFrames, State::sharedState()->score());
   // The causes, most specific first.
   const std::vector<bench::AllocationSites::Category> causes = {
-      {"run loop: the empty std::deque<Task> made by each RunLoop::runTasks (two turns a frame)",
+      {"run loop: the empty std::deque<Task> made by each RunLoop::runTasks (two calls a turn, one turn a frame)",
        {"RunLoop::runTasks"}, true},
       {"\"deallocing\" log line of every destroyed action (objectDescription + engineLog strings)",
        {"objectDescription", "engineLog"}, true},
