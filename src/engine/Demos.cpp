@@ -97,6 +97,7 @@ Ref<Scene> transitionsDemo() { return demoStep(0); }
 
 Ref<Scene> demoScene(std::string_view name) {
   if (name == "transitions") return transitionsDemo();
+  if (name == "particles") return particlesDemo();
   return nullptr;
 }
 

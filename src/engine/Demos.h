@@ -7,6 +7,7 @@
 //
 // "transitions": two coloured scenes take turns, each transition kind in turn (1 s each, a hold
 // of 1 s between them), with a label naming the kind that brought the scene in.
+// "particles": the game's pictures and every particle preset in turn.
 #include <string_view>
 #include <vector>
 
@@ -26,6 +27,9 @@ const std::vector<TransitionKind>& transitionKinds();
 
 // The first scene of the transitions demo; it moves on by itself once it is the running scene.
 Ref<Scene> transitionsDemo();
+
+// The game's pictures on the farmyard with each particle preset in turn (4 s each), named.
+Ref<Scene> particlesDemo();
 
 // The demo of that name, or null when there is none.
 Ref<Scene> demoScene(std::string_view name);

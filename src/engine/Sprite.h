@@ -11,11 +11,11 @@
 #include <vector>
 
 #include "core/Object.h"
+#include "engine/Texture2D.h"  // animations hold their frames as Ref<Texture2D>
 #include "engine/TextureNode.h"
 
 namespace peckish {
 
-class Texture2D;
 
 class Animation : public Object {
  public:

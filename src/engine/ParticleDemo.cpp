@@ -1,0 +1,101 @@
+// "particles" demo: the game's pictures laid out on the farmyard, and each particle preset in turn
+// in front of them (one at a time: systems drawn in one frame share the frame's step time).
+#include <string>
+
+#include "engine/Demos.h"
+#include "engine/Label.h"
+#include "engine/Layer.h"
+#include "engine/ParticleSystems.h"
+#include "engine/Scene.h"
+#include "engine/Sprite.h"
+
+namespace peckish {
+
+namespace {
+
+constexpr double kPresetTime = 4.0;
+
+struct Preset {
+  const char* name;
+  Ref<ParticleSystem> (*make)();
+};
+
+template <class T>
+Ref<ParticleSystem> makePreset() {
+  return T::node();
+}
+
+const Preset kPresets[] = {
+    {"Fireworks", &makePreset<ParticleFireworks>}, {"Fire", &makePreset<ParticleFire>},
+    {"Sun", &makePreset<ParticleSun>},             {"Galaxy", &makePreset<ParticleGalaxy>},
+    {"Flower", &makePreset<ParticleFlower>},       {"Meteor", &makePreset<ParticleMeteor>},
+    {"Spiral", &makePreset<ParticleSpiral>},       {"Explosion", &makePreset<ParticleExplosion>},
+    {"Smoke", &makePreset<ParticleSmoke>},
+};
+constexpr size_t kPresetCount = sizeof kPresets / sizeof kPresets[0];
+
+class ParticleDemoLayer : public Layer {
+ public:
+  ParticleDemoLayer() {
+    label_ = Label::labelWithString("", CGSizeMake(240, 32), 1, "Marker Felt", 24);
+    label_->setPosition(Vec2(240, 300));
+    add(label_, 10);
+    showPreset(0);
+  }
+  void onEnter() override {
+    Layer::onEnter();
+    schedule(&ParticleDemoLayer::tick);
+  }
+  void onExit() override {
+    unschedule(&ParticleDemoLayer::tick);
+    Layer::onExit();
+  }
+  void tick(double dt) {
+    shown_ += dt;
+    if (shown_ >= kPresetTime) showPreset((index_ + 1) % kPresetCount);
+  }
+
+ private:
+  void showPreset(size_t index) {
+    if (system_) remove(system_.get());
+    index_ = index;
+    shown_ = 0;
+    system_ = kPresets[index].make();
+    system_->setPosition(Vec2(240, 160));
+    add(system_, 5);
+    label_->setString(kPresets[index].name);
+  }
+
+  Ref<Label> label_;
+  Ref<ParticleSystem> system_;
+  size_t index_ = 0;
+  double shown_ = 0;
+};
+
+void addPicture(Scene* scene, const char* file, Vec2 position, float scale = 1.f) {
+  Ref<Sprite> sprite = Sprite::spriteFromFile(file);
+  if (!sprite) return;
+  sprite->setPosition(position);
+  sprite->setScale(scale);
+  scene->add(sprite, 1);
+}
+
+}  // namespace
+
+Ref<Scene> particlesDemo() {
+  Ref<Scene> scene = Scene::node();
+  if (Ref<Sprite> background = Sprite::spriteFromFile("GameBackground.png")) {
+    background->setTransformAnchor(vzero);
+    scene->add(background, 0);
+  }
+  addPicture(scene.get(), "Rooster.png", Vec2(90, 110));
+  addPicture(scene.get(), "Girl.png", Vec2(390, 110));
+  addPicture(scene.get(), "YellowStar.png", Vec2(60, 230), 0.8f);
+  addPicture(scene.get(), "RedStar.png", Vec2(420, 230), 0.8f);
+  addPicture(scene.get(), "Reset.png", Vec2(456, 292));
+  addPicture(scene.get(), "fire.png", Vec2(24, 296));
+  scene->add(make<ParticleDemoLayer>(), 2);
+  return scene;
+}
+
+}  // namespace peckish
