@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <ostream>
 #include <set>
 #include <string>
 #include <thread>
@@ -22,6 +23,8 @@ struct Misbehaviour {
   devserver::FaultMode mode;
   bool refused;  // nothing listens at the analytics address
 };
+
+void PrintTo(const Misbehaviour& m, std::ostream* os) { *os << m.name; }
 
 class BadServerTest : public ServiceWorld, public ::testing::WithParamInterface<Misbehaviour> {
  protected:
