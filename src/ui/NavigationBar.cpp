@@ -16,6 +16,7 @@ bool inside(CGRect r, CGPoint p) {
 Ref<NavigationBar> NavigationBar::create(CGRect frame) {
   Ref<NavigationBar> b(new NavigationBar());
   if (!b->initWithFrame(frame)) return nullptr;
+  claimKeyboard();  // Escape goes Back: the bar needs the keys even when no dialog took them first
   return b;
 }
 

@@ -94,10 +94,14 @@ TEST_F(GameTest, SpawnsComeEveryFrameThatPassesTheIntervalAndSurplusTimeIsDroppe
   startGame();  // level 1: freq 0.9
   std::vector<int> spawnFrames;
   std::set<Node*> seen;
+  std::vector<Ref<Node>> held;  // keeps finished characters alive so their addresses stay unique
   for (int f = 1; f <= 8; ++f) {
     frame(0.5);
     for (CharacterSprite* c : childrenOf<CharacterSprite>(game)) {
-      if (seen.insert(c).second) spawnFrames.push_back(f);
+      if (seen.insert(c).second) {
+        spawnFrames.push_back(f);
+        held.emplace_back(c);
+      }
     }
   }
   EXPECT_EQ(spawnFrames, (std::vector<int>{2, 4, 6, 8}));
