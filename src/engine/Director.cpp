@@ -1,5 +1,7 @@
 #include "engine/Director.h"
 
+#include <algorithm>
+
 #include <GLES/gl.h>
 #include <sys/time.h>
 
@@ -118,19 +120,23 @@ void Director::end() {
   if (runningScene_) {
     Ref<Scene> leaving = std::move(runningScene_);
     leaving->onExit();
+    leaving->cleanup();
   }
   stopAnimation();
   platform::Application::sharedApplication()->terminate();
 }
 
 void Director::setNextScene() {
-  if (runningScene_) {
-    Ref<Scene> leaving = std::move(runningScene_);
-    leaving->onExit();
-  }
+  Ref<Scene> leaving = std::move(runningScene_);
+  if (leaving) leaving->onExit();
   Ref<Scene> entering = std::move(nextScene_);
   if (entering) entering->onEnter();
   runningScene_ = std::move(entering);
+  // A scene that is neither on the stack nor back on stage (as the outgoing half of a transition)
+  // has left for good: let its nodes go.
+  if (leaving && !leaving->isRunning() &&
+      std::find(scenes_.begin(), scenes_.end(), leaving) == scenes_.end())
+    leaving->cleanup();
 }
 
 // --- frame loop --------------------------------------------------------------------------------

@@ -171,6 +171,12 @@ Action* Node::do_(Ref<Action> action) {
   if (!action) return nullptr;
   action->setTarget(this);
   action->start();
+  // Off stage an action that is already done (an instant action) would wait for a step that may
+  // never come, holding this node all the while: finish it now instead.
+  if (!isRunning_ && action->isDone()) {
+    action->stop();
+    return action.get();
+  }
   schedule(&Node::step_);
   actions_.push_back(action);
   return action.get();
@@ -178,6 +184,17 @@ Action* Node::do_(Ref<Action> action) {
 
 void Node::stop() {
   for (const auto& a : actions_) actionsToRemove_.push_back(a);
+}
+
+void Node::cleanup() {
+  if (isRunning_) return;
+  Ref<Node> self(this);
+  actionsToRemove_.clear();
+  std::vector<Ref<Action>> dropped;
+  dropped.swap(actions_);
+  if (isScheduled(TimerCallback(this, &Node::step_))) unschedule(&Node::step_);
+  dropped.clear();
+  forEachChild([](int, Node* child) { child->cleanup(); });
 }
 
 void Node::step_(double dt) {

@@ -111,6 +111,12 @@ class Node : public Object {
   Action* do_(Ref<Action> action);
   // Marks every running action for removal at the next step (actions are not sent stop).
   void stop();
+  // For a node leaving for good (a scene that was replaced or popped, the outgoing scene of a
+  // finished transition): drops the actions of this node and of all its descendants at once.
+  // Each action holds its node, so without this a node that leaves with unfinished actions would
+  // never be freed. Only for nodes off stage; a node merely removed keeps its actions so that
+  // re-adding it resumes them.
+  void cleanup();
   // The action step, scheduled while the node has actions: drops the actions marked for removal;
   // unschedules itself when none is left; otherwise steps each action present when the pass began
   // (actions started during the pass wait for the next step) and stops and marks those now done.

@@ -1,5 +1,7 @@
 #include "engine/Transition.h"
 
+#include <algorithm>
+
 #include "core/Exception.h"
 #include "engine/Camera.h"
 #include "engine/CameraAction.h"
@@ -92,7 +94,11 @@ void TransitionScene::onExit() {
   if (in) resetScene(in.get(), inAnchor_);
   if (out) {
     resetScene(out.get(), outAnchor_);
-    dropActions(out.get());
+    // Unless it waits on the scene stack, the outgoing scene and everything in it has left for good.
+    Director* d = existingDirector();
+    const bool stacked = d && std::find(d->scenes().begin(), d->scenes().end(), out) != d->scenes().end();
+    if (stacked) dropActions(out.get());
+    else out->cleanup();
   }
 }
 

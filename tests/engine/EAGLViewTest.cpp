@@ -67,7 +67,7 @@ class EAGLViewTest : public ::testing::Test {
 TEST_F(EAGLViewTest, PlainFrameGivesAnRgb565SurfaceWithoutDepthBuffer) {
   auto view = EAGLView::create(kScreen);
   ASSERT_TRUE(view);
-  EXPECT_EQ(view->pixelFormat(), kEAGLColorFormatRGB565);
+  EXPECT_STREQ(view->pixelFormat(), kEAGLColorFormatRGB565);
   EXPECT_EQ(view->depthFormat(), 0u);
   EXPECT_EQ(view->depthBuffer(), 0u);
   EXPECT_NE(view->framebuffer(), 0u);
@@ -90,7 +90,7 @@ TEST_F(EAGLViewTest, PlainFrameGivesAnRgb565SurfaceWithoutDepthBuffer) {
 TEST_F(EAGLViewTest, Rgba8WithDepthFormatAttachesADepthBufferOfTheSurfaceSize) {
   auto view = EAGLView::create(kScreen, kEAGLColorFormatRGBA8, GL_DEPTH_COMPONENT16_OES, true);
   ASSERT_TRUE(view);
-  EXPECT_EQ(view->pixelFormat(), kEAGLColorFormatRGBA8);
+  EXPECT_STREQ(view->pixelFormat(), kEAGLColorFormatRGBA8);
   EXPECT_TRUE(view->layer().retainedBacking());
   ASSERT_NE(view->depthBuffer(), 0u);
   EXPECT_EQ(renderbufferParameter(view->renderbuffer(), GL_RENDERBUFFER_INTERNAL_FORMAT_OES), GL_RGBA8_OES);

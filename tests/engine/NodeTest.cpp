@@ -209,6 +209,7 @@ TEST_F(NodeTest, ActionStartedDuringAStepWaitsForTheNextStep) {
   tick(1);
   EXPECT_EQ(inner, (std::vector<double>{0.25}));
   scene->onExit();
+  scene->cleanup();  // the scene leaves for good: its node's unfinished actions go with it
 }
 
 TEST_F(NodeTest, ActionsPauseOffStageAndResumeOnReEntry) {
@@ -232,6 +233,8 @@ TEST_F(NodeTest, ActionsPauseOffStageAndResumeOnReEntry) {
   tick(1);
   EXPECT_EQ(updates.size(), 3u);
   scene->onExit();
+  scene->cleanup();  // leaving for good drops the actions of every node in the scene
+  EXPECT_TRUE(n->actions().empty());
 }
 
 TEST_F(NodeTest, NewNodeDefaultsAndSceneAnchor) {
