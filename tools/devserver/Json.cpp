@@ -96,7 +96,7 @@ class Parser {
       skipSpace();
       JsonValue member;
       if (!parseValue(member, depth + 1)) return false;
-      v.members.emplace_back(std::move(name), std::move(member));
+      v.members.push_back(JsonMember{std::move(name), std::move(member)});
       skipSpace();
       if (pos_ >= s_.size()) return fail("unexpected end");
       if (s_[pos_] == ',') {
