@@ -98,7 +98,8 @@ void OpenALObject::Teardown() {
   device = nullptr;
 }
 
-SoundEngineResult SoundEngine_Initialize(float mixerOutputRate) {
+// Tears down and frees the engine's two objects, if any.
+static void releaseEngineObjects() {
   if (sOpenALObject) {
     sOpenALObject->Teardown();
     delete sOpenALObject;
@@ -109,22 +110,17 @@ SoundEngineResult SoundEngine_Initialize(float mixerOutputRate) {
     delete sBackgroundTrackMgr;
     sBackgroundTrackMgr = nullptr;
   }
+}
+
+SoundEngineResult SoundEngine_Initialize(float mixerOutputRate) {
+  releaseEngineObjects();
   sOpenALObject = new OpenALObject(mixerOutputRate);
   sBackgroundTrackMgr = new BackgroundTrackMgr();
   return sOpenALObject->Initialize();
 }
 
 SoundEngineResult SoundEngine_Teardown() {
-  if (sOpenALObject) {
-    sOpenALObject->Teardown();
-    delete sOpenALObject;
-    sOpenALObject = nullptr;
-  }
-  if (sBackgroundTrackMgr) {
-    sBackgroundTrackMgr->Teardown();
-    delete sBackgroundTrackMgr;
-    sBackgroundTrackMgr = nullptr;
-  }
+  releaseEngineObjects();
   return 0;
 }
 

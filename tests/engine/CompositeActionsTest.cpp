@@ -68,30 +68,12 @@ class Step : public IntervalAction {
 
 using Journal = std::vector<std::string>;
 
-class CompositeActionsTest : public EngineTest {
+class CompositeActionsTest : public StagedEngineTest {
  protected:
-  // Drops the actions of the staged nodes (which hold their node) and takes the nodes off stage.
-  void TearDown() override {
-    for (auto& n : staged_) n->stop();
-    tick(0.0);
-    tick(0.0);
-    for (auto& n : staged_) n->onExit();
-    staged_.clear();
-    EngineTest::TearDown();
-  }
-  // A node on stage, so its action step runs with the scheduler's ticks.
-  template <class T = Node>
-  Ref<T> stageNode() {
-    Ref<T> n = make<T>();
-    n->onEnter();
-    staged_.push_back(n);
-    return n;
-  }
   Ref<Step> step(const std::string& name, double d) { return make<Step>(&journal, name, d); }
   Journal journal;
 
  private:
-  std::vector<Ref<Node>> staged_;
 };
 
 struct Flag : Object {

@@ -31,6 +31,29 @@ class EngineTest : public ::testing::Test {
   platform::FakeClock clock;
 };
 
+// An engine test whose nodes are put on stage, so their action steps run with the scheduler's
+// ticks; at the end their actions (which hold their nodes) are dropped and the nodes leave.
+class StagedEngineTest : public EngineTest {
+ protected:
+  void TearDown() override {
+    for (auto& n : staged_) n->stop();
+    tick(0.0);
+    tick(0.0);
+    for (auto& n : staged_) n->onExit();
+    staged_.clear();
+    EngineTest::TearDown();
+  }
+  template <class T = Node>
+  Ref<T> stageNode() {
+    Ref<T> n = make<T>();
+    n->onEnter();
+    staged_.push_back(n);
+    return n;
+  }
+
+  std::vector<Ref<Node>> staged_;
+};
+
 // Appends "<name>:<event>" to a shared journal for enter, exit, draw and its tick.
 class Recorder : public Node {
  public:

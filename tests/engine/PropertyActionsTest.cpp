@@ -18,23 +18,8 @@ using namespace peckish::test;
 
 namespace {
 
-class PropertyActionsTest : public EngineTest {
+class PropertyActionsTest : public StagedEngineTest {
  protected:
-  void TearDown() override {
-    for (auto& n : staged_) n->stop();
-    tick(0.0);
-    tick(0.0);
-    for (auto& n : staged_) n->onExit();
-    staged_.clear();
-    EngineTest::TearDown();
-  }
-  template <class T = Node>
-  Ref<T> stageNode() {
-    Ref<T> n = make<T>();
-    n->onEnter();
-    staged_.push_back(n);
-    return n;
-  }
   // Starts the action on a fresh node (off stage) and returns the node; the test drives update().
   template <class T = Node>
   Ref<T> startOn(Action* action, void (*setup)(T&) = nullptr) {
@@ -45,7 +30,6 @@ class PropertyActionsTest : public EngineTest {
   }
 
  private:
-  std::vector<Ref<Node>> staged_;
 };
 
 void expectRaisesNoReverse(const Ref<Action>& a) {
