@@ -23,6 +23,15 @@ void engineLog(const char* fmt, ...) {
   va_start(ap, fmt);
   int n = std::vsnprintf(buf, sizeof buf, fmt, ap);
   va_end(ap);
+  LogSink sink;
+  {
+    std::lock_guard<std::mutex> lock(sinkMutex());
+    if (sinkRef()) sink = sinkRef();
+  }
+  if (!sink && n >= 0 && n < static_cast<int>(sizeof buf)) {
+    std::fprintf(stderr, "%s\n", buf);  // the common case: straight out, nothing allocated
+    return;
+  }
   std::string line;
   if (n >= static_cast<int>(sizeof buf)) {
     line.resize(static_cast<size_t>(n));
@@ -31,11 +40,6 @@ void engineLog(const char* fmt, ...) {
     va_end(ap);
   } else if (n > 0) {
     line.assign(buf, static_cast<size_t>(n));
-  }
-  LogSink sink;
-  {
-    std::lock_guard<std::mutex> lock(sinkMutex());
-    sink = sinkRef();
   }
   if (sink) {
     sink(line);

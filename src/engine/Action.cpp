@@ -14,7 +14,9 @@ namespace peckish {
 
 Action::Action() = default;
 
-Action::~Action() { engineLog("deallocing %s", objectDescription(this, type_).c_str()); }
+Action::~Action() {
+  engineLog("deallocing <%s: %p>", objectClassName(this, type_), static_cast<const void*>(this));
+}
 
 Ref<Action> Action::action() { return make<Action>(); }
 
