@@ -213,30 +213,26 @@ std::string KXDatabase::moveAside() {
   return aside;
 }
 
-void KXDatabase::createInFlightTableIfNeeded() {
-  Statement st(sqlDatabase_, kCreateInFlight);
+void KXDatabase::runSchemaStatement(const char* sql, const char* failure) {
+  Statement st(sqlDatabase_, sql);
   if (!st.prepared()) fail(kPrepareFailed);
   int rc = st.step();
   st.finalize();
-  if (rc == SQLITE_ERROR) fail("Error: failed to create table with message '%s'.");
+  if (rc == SQLITE_ERROR) fail(failure);
+}
+
+void KXDatabase::createInFlightTableIfNeeded() {
+  runSchemaStatement(kCreateInFlight, "Error: failed to create table with message '%s'.");
 }
 
 void KXDatabase::createTableIfNeeded() {
-  Statement st(sqlDatabase_, kCreateTable);
-  if (!st.prepared()) fail(kPrepareFailed);
-  int rc = st.step();
-  st.finalize();
-  if (rc == SQLITE_ERROR) fail("Error: failed to create table with message '%s'.");
+  runSchemaStatement(kCreateTable, "Error: failed to create table with message '%s'.");
 }
 
 void KXDatabase::dropTable() {
   {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
-    Statement st(sqlDatabase_, kDropTable);
-    if (!st.prepared()) fail(kPrepareFailed);
-    int rc = st.step();
-    st.finalize();
-    if (rc == SQLITE_ERROR) fail("Error: failed to drop table with message '%s'.");
+    runSchemaStatement(kDropTable, "Error: failed to drop table with message '%s'.");
   }
   createTableIfNeeded();
 }

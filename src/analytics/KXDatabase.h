@@ -74,6 +74,9 @@ class KXDatabase final : public Object {
   int restore(const char* sql, std::int64_t batch);
   class Transaction;
   [[noreturn]] void fail(const char* format);
+  // Prepares, steps and finalises one statement without bindings; fails with the given text when
+  // the step reports an error.
+  void runSchemaStatement(const char* sql, const char* failure);
 
   std::string documents_;
   std::string path_;
