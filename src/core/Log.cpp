@@ -1,9 +1,11 @@
 #include "core/Log.h"
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <memory>
 #include <mutex>
+#include <set>
 
 namespace peckish {
 namespace {
@@ -15,7 +17,41 @@ LogSink& sinkRef() {
   static LogSink s;
   return s;
 }
+std::atomic<bool> g_verbose{true};
+std::set<std::string>& shownNotices() {
+  static std::set<std::string> s;
+  return s;
+}
 }  // namespace
+
+void setLogVerbose(bool on) { g_verbose.store(on, std::memory_order_relaxed); }
+bool logVerbose() { return g_verbose.load(std::memory_order_relaxed); }
+
+bool playerNotice(const char* fmt, ...) {
+  char buf[512];
+  va_list ap;
+  va_start(ap, fmt);
+  std::vsnprintf(buf, sizeof buf, fmt, ap);
+  va_end(ap);
+  std::string line = std::string("peckish: ") + buf;
+  LogSink sink;
+  {
+    std::lock_guard<std::mutex> lock(sinkMutex());
+    if (!shownNotices().insert(line).second) return false;
+    if (sinkRef()) sink = sinkRef();
+  }
+  if (sink) {
+    sink(line);
+  } else {
+    std::fprintf(stderr, "%s\n", line.c_str());
+  }
+  return true;
+}
+
+void resetPlayerNotices() {
+  std::lock_guard<std::mutex> lock(sinkMutex());
+  shownNotices().clear();
+}
 
 void engineLog(const char* fmt, ...) {
   char buf[1024];
@@ -28,6 +64,7 @@ void engineLog(const char* fmt, ...) {
     std::lock_guard<std::mutex> lock(sinkMutex());
     if (sinkRef()) sink = sinkRef();
   }
+  if (!sink && !g_verbose.load(std::memory_order_relaxed)) return;
   if (!sink && n >= 0 && n < static_cast<int>(sizeof buf)) {
     std::fprintf(stderr, "%s\n", buf);  // the common case: straight out, nothing allocated
     return;

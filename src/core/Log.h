@@ -6,7 +6,21 @@
 
 namespace peckish {
 
+// Trace: the engine's own lines. They always reach an installed sink (tests' LogCapture); without
+// one they reach standard error only while trace output is on (see setLogVerbose).
 void engineLog(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+
+// A one-line notice for the player ("peckish: <text>"), shown whatever the verbosity. The same text
+// is shown at most once a run. Goes to the installed sink when there is one, else standard error.
+// Returns false when the text had already been shown.
+bool playerNotice(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+// Forgets which notices were shown (tests).
+void resetPlayerNotices();
+
+// Whether trace lines without a sink reach standard error. The executable turns this off unless
+// --verbose or PECKISH_LOG=debug; the library's default is on.
+void setLogVerbose(bool on);
+bool logVerbose();
 
 using LogSink = std::function<void(const std::string& line)>;
 // Replaces the sink (nullptr restores standard error); returns the previous one.
