@@ -5,7 +5,14 @@
 //   BM_SpriteEngineFrame / BM_SpriteFullFrame
 //                                   1,000 textured sprites (the game's own pictures, five textures
 //                                   taking turns) under the engine's own actions, repeated
-//                                   sequences of MoveBy/RotateBy/ScaleBy/FadeTo and their reverses.
+//                                   sequences of MoveBy/RotateBy/ScaleBy/FadeTo and their reverses;
+//                                   the argument is the content scale (surface pixels per point:
+//                                   2 is the headless window's full 960 x 640), the Unbatched form
+//                                   draws every sprite with its own draw call (QuadBatch off);
+//   BM_QuadFloor                    the floor for the sprite frame: the same 1,000 quads (as the
+//                                   sprites stand when it starts) from one texture atlas in one
+//                                   vertex array with one draw call, cleared and presented like a
+//                                   frame of the Director, at the same content scale.
 //
 // Reports frames per second and heap allocations per frame (operator new is counted). The engine
 // frame (visit of the unchanged tree, scheduler walk, action steps) must allocate nothing in
@@ -16,8 +23,10 @@
 
 #include <stdlib.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <vector>
 
 #include "AllocationCounter.h"
 #include "engine/Action.h"
@@ -26,8 +35,10 @@
 #include "engine/Sprite.h"
 #include "engine/Texture2D.h"
 #include "engine/Director.h"
+#include "engine/QuadBatch.h"
 #include "engine/Scene.h"
 #include "engine/Scheduler.h"
+#include "platform/GLES.h"
 #include "platform/RunLoop.h"
 
 
@@ -121,6 +132,15 @@ struct Stage {
     director = Director::sharedDirector();
     if (!director) return;
     director->setLandscape(true);
+    director->setAutoresizesEAGLSurface(true);
+  }
+  // Renders at `scale` surface pixels per point (the surface is rebuilt when the scale changes).
+  void setScale(float scale) {
+    director->setContentScaleFactor(scale);
+    director->setCurrentContext();
+    director->setDefaultProjection();
+    const CGSize pixels = director->surfaceSize();
+    glViewport(0, 0, GLsizei(pixels.width), GLsizei(pixels.height));
   }
   // Makes the scene the running one and lets it settle for a few frames.
   void show(Ref<Scene> next) {
@@ -180,11 +200,122 @@ void runFrames(benchmark::State& state) {
     state.SkipWithError("no GL surface");
     return;
   }
+  s.setScale(1.f);
   s.show(Build());
   Full ? s.frame() : s.engineFrame();
   const std::uint64_t before = bench::allocations();
   for (auto _ : state) Full ? s.frame() : s.engineFrame();
   report(state, bench::allocations() - before);
+}
+
+// The sprite scene's quads as they stand now, in landscape points: one vertex array (two
+// triangles a quad, corners as drawAtPoint orders them), drawn with the sprites' shared atlas.
+struct FloorQuads {
+  struct Vertex {
+    GLfloat x, y, s, t;
+    GLubyte color[4];
+  };
+  std::vector<Vertex> vertices;
+  GLuint texture = 0;
+
+  bool build(Scene* scene) {
+    vertices.clear();
+    texture = 0;
+    for (const auto& e : scene->children()) {
+      auto* sprite = dynamic_cast<Sprite*>(e.node.get());
+      if (!sprite || !sprite->texture()) continue;
+      const Texture2D* t = sprite->texture();
+      if (texture != 0 && t->name() != texture) return false;  // not one atlas
+      texture = t->name();
+      const CGSize size = t->contentSize();
+      const Vec2 a = sprite->transformAnchor();
+      const Vec2 p = sprite->position();
+      const float k = sprite->scale();
+      const float angle = -sprite->rotation() * 3.14159265358979f / 180.f;
+      const float c = std::cos(angle) * k, sn = std::sin(angle) * k;
+      const GLfloat qx[4] = {0.f, size.width, 0.f, size.width};
+      const GLfloat qy[4] = {0.f, 0.f, size.height, size.height};
+      const GLfloat qs[4] = {t->minS(), t->maxS(), t->minS(), t->maxS()};
+      const GLfloat qt[4] = {t->maxT(), t->maxT(), t->minT(), t->minT()};
+      Vertex corner[4];
+      for (int i = 0; i < 4; ++i) {
+        const float dx = qx[i] - a.x, dy = qy[i] - a.y;
+        corner[i] = Vertex{p.x + c * dx - sn * dy, p.y + sn * dx + c * dy, qs[i], qt[i],
+                           {sprite->r(), sprite->g(), sprite->b(), sprite->opacity()}};
+      }
+      for (int i : {0, 1, 2, 2, 1, 3}) vertices.push_back(corner[i]);
+    }
+    return texture != 0;
+  }
+};
+
+// One floor frame, then one frame of the sprite scene (Director::drawScene), in turn, so that
+// both are measured under the same load of a shared machine. The argument is the content scale.
+template <bool Batched>
+void BM_SpritesVsFloor(benchmark::State& state) {
+  using Clock = std::chrono::steady_clock;
+  Stage& s = stage();
+  if (!s.director) {
+    state.SkipWithError("no GL surface");
+    return;
+  }
+  s.setScale(float(state.range(0)));
+  QuadBatch::setEnabled(Batched);
+  s.show(sprites());
+  FloorQuads floor;
+  if (!floor.build(s.scene.get())) {
+    QuadBatch::setEnabled(true);
+    state.SkipWithError("the sprites' pictures do not share one texture");
+    return;
+  }
+  auto floorFrame = [&] {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glPushMatrix();
+    s.director->applyLandscape();
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, floor.texture);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glEnableClientState(GL_COLOR_ARRAY);
+    const FloorQuads::Vertex* v = floor.vertices.data();
+    glVertexPointer(2, GL_FLOAT, sizeof *v, &v->x);
+    glTexCoordPointer(2, GL_FLOAT, sizeof *v, &v->s);
+    glColorPointer(4, GL_UNSIGNED_BYTE, sizeof *v, v->color);
+    glDrawArrays(GL_TRIANGLES, 0, GLsizei(floor.vertices.size()));
+    glDisableClientState(GL_COLOR_ARRAY);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glDisable(GL_TEXTURE_2D);
+    glPopMatrix();
+    s.director->swapBuffers();
+  };
+  floorFrame();
+  s.frame();
+  double floorSeconds = 0, spriteSeconds = 0;
+  const std::uint64_t draws = QuadBatch::drawCalls();
+  const std::uint64_t before = bench::allocations();
+  for (auto _ : state) {
+    const auto t0 = Clock::now();
+    floorFrame();
+    const auto t1 = Clock::now();
+    s.frame();
+    const auto t2 = Clock::now();
+    floorSeconds += std::chrono::duration<double>(t1 - t0).count();
+    spriteSeconds += std::chrono::duration<double>(t2 - t1).count();
+  }
+  const double frames = double(state.iterations());
+  report(state, bench::allocations() - before);
+  state.counters["floor_ms"] = benchmark::Counter(floorSeconds / frames * 1e3);
+  state.counters["sprites_ms"] = benchmark::Counter(spriteSeconds / frames * 1e3);
+  state.counters["ratio"] = benchmark::Counter(floorSeconds > 0 ? spriteSeconds / floorSeconds : 0);
+  // Sprite draw calls a frame: the batches, or one a sprite when each draws itself.
+  state.counters["draws_per_frame"] = benchmark::Counter(
+      Batched ? double(QuadBatch::drawCalls() - draws) / frames : double(floor.vertices.size() / 6));
+  state.counters["quads"] = benchmark::Counter(double(floor.vertices.size() / 6));
+  const CGSize pixels = s.director->surfaceSize();
+  state.counters["pixels_wide"] = benchmark::Counter(pixels.height);  // landscape
+  state.counters["pixels_high"] = benchmark::Counter(pixels.width);
+  QuadBatch::setEnabled(true);
 }
 
 void BM_EngineFrame(benchmark::State& state) { runFrames<nodes, false>(state); }
@@ -195,6 +326,10 @@ BENCHMARK(BM_EngineFrame)->Unit(benchmark::kMicrosecond)->UseRealTime();
 BENCHMARK(BM_FullFrame)->Unit(benchmark::kMicrosecond)->UseRealTime();
 BENCHMARK(BM_SpriteEngineFrame)->Unit(benchmark::kMicrosecond)->UseRealTime();
 BENCHMARK(BM_SpriteFullFrame)->Unit(benchmark::kMicrosecond)->UseRealTime();
+// Content scale 2 is the headless window's full resolution (960 x 640); 1 and 4 for comparison.
+BENCHMARK_TEMPLATE(BM_SpritesVsFloor, true)->Arg(2)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond)->UseRealTime();
+// Every sprite its own draw call, as before batching.
+BENCHMARK_TEMPLATE(BM_SpritesVsFloor, false)->Arg(2)->Arg(4)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

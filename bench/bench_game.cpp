@@ -12,6 +12,8 @@
 //   SDL_VIDEODRIVER=offscreen build-bench/bench/bench_game
 //   build-bench/bench/bench_game --no-sources          # the benchmark alone
 //   build-bench/bench/bench_game --allocation-sources  # the sources alone
+//   build-bench/bench/bench_game --no-sources --content-scale 4 [--unbatched]
+//       the surface at 4 pixels a point (1920 x 1280), every sprite its own draw call
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -20,15 +22,18 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <vector>
 
 #include "AllocationCounter.h"
 #include "engine/Director.h"
+#include "engine/QuadBatch.h"
 #include "game/PlayMode.h"
 #include "game/State.h"
 #include "platform/Display.h"
+#include "platform/GLES.h"
 #include "platform/Options.h"
 #include "platform/RunLoop.h"
 
@@ -40,6 +45,8 @@ constexpr double kDt = 1.0 / 30;
 constexpr std::uint32_t kSeed = 7;
 constexpr int kWarmUpFrames = 150;
 constexpr int kMeasuredFrames = 3400;
+float gContentScale = 1.f;  // --content-scale: surface pixels per point
+bool gBatched = true;       // --unbatched turns the QuadBatch off
 
 struct Game {
   platform::FakeClock clock;
@@ -69,6 +76,15 @@ struct Game {
     options.autoplay = true;
     options.seed = kSeed;
     ok = runGameDirect(options);
+    QuadBatch::setEnabled(gBatched);
+    if (ok && gContentScale != 1.f) {
+      Director* d = Director::sharedDirector();
+      d->setAutoresizesEAGLSurface(true);
+      d->setContentScaleFactor(gContentScale);
+      d->setCurrentContext();
+      const CGSize pixels = d->surfaceSize();
+      glViewport(0, 0, GLsizei(pixels.width), GLsizei(pixels.height));
+    }
   }
   // The process leaves with _Exit (the game is never torn down): this is the one clean-up.
   void removeDataDir() {
@@ -203,6 +219,11 @@ int main(int argc, char** argv) {
   for (int i = 0; i < argc; ++i) {
     if (std::strcmp(argv[i], "--no-sources") == 0) {
       sources = false;
+    } else if (std::strcmp(argv[i], "--content-scale") == 0 && i + 1 < argc) {
+      gContentScale = std::strtof(argv[++i], nullptr);
+      if (!(gContentScale > 0.f)) gContentScale = 1.f;
+    } else if (std::strcmp(argv[i], "--unbatched") == 0) {
+      gBatched = false;
     } else if (std::strcmp(argv[i], "--allocation-sources") == 0) {
       printAllocationSources();
       leave();

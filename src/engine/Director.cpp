@@ -11,6 +11,7 @@
 #include "core/Log.h"
 #include "engine/Camera.h"
 #include "engine/Description.h"
+#include "engine/QuadBatch.h"
 #include "engine/DisplayMetrics.h"
 #include "engine/Scene.h"
 #include "engine/Scheduler.h"
@@ -217,6 +218,7 @@ void Director::showFPS() {
   char text[32];
   std::snprintf(text, sizeof text, "%.2f", static_cast<double>(frameRate_));
   Ref<Texture2D> texture = Texture2D::initWithString(text, CGSizeMake(100, 30), 1, "Arial", 24);
+  QuadBatch::flush();
   glEnable(GL_TEXTURE_2D);
   glEnableClientState(GL_VERTEX_ARRAY);
   glEnableClientState(GL_TEXTURE_COORD_ARRAY);
@@ -273,6 +275,7 @@ CGPoint Director::convertCoordinate(CGPoint p) const {
 void Director::setDefaultProjection() { set3Dprojection(); }
 
 void Director::set2Dprojection() {
+  QuadBatch::flush();
   const CGSize s = winSize_.size;
   glViewport(0, 0, static_cast<GLsizei>(s.width), static_cast<GLsizei>(s.height));
   glMatrixMode(GL_PROJECTION);
@@ -283,6 +286,7 @@ void Director::set2Dprojection() {
 }
 
 void Director::set3Dprojection() {
+  QuadBatch::flush();
   const CGSize s = winSize_.size;
   glViewport(0, 0, static_cast<GLsizei>(s.width), static_cast<GLsizei>(s.height));
   glMatrixMode(GL_PROJECTION);
@@ -294,6 +298,7 @@ void Director::set3Dprojection() {
 }
 
 void Director::setAlphaBlending(bool on) {
+  QuadBatch::flush();
   if (on) {
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
@@ -303,6 +308,7 @@ void Director::setAlphaBlending(bool on) {
 }
 
 void Director::setDepthTest(bool on) {
+  QuadBatch::flush();
   if (on) {
     glClearDepthf(1.f);
     glEnable(GL_DEPTH_TEST);
@@ -314,6 +320,7 @@ void Director::setDepthTest(bool on) {
 }
 
 void Director::setTexture2D(bool on) {
+  QuadBatch::flush();
   if (on) {
     glEnable(GL_TEXTURE_2D);
   } else {

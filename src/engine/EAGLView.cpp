@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "engine/QuadBatch.h"
+
 namespace peckish {
 namespace {
 
@@ -161,6 +163,7 @@ void EAGLView::clearCurrentContext() {
 }
 
 void EAGLView::swapBuffers() {
+  QuadBatch::flush();  // quads still queued belong to this frame
   platform::GLContext* previous = platform::GLContext::currentContext();
   const bool other = previous != context_.get();
   if (other) platform::GLContext::setCurrentContext(context_.get());

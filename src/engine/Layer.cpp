@@ -3,6 +3,7 @@
 #include "core/Exception.h"
 #include "engine/Director.h"
 #include "engine/DisplayMetrics.h"
+#include "engine/QuadBatch.h"
 #include "platform/GLES.h"
 
 namespace peckish {
@@ -95,6 +96,7 @@ void ColorLayer::initWidth(int width, int height) {
 void ColorLayer::setOpacity(uint8_t opacity) { changeColor((color_ & 0xFFFFFF00u) | opacity); }
 
 void ColorLayer::draw() {
+  QuadBatch::flush();
   glVertexPointer(2, GL_FLOAT, 0, squareVertices_);
   glEnableClientState(GL_VERTEX_ARRAY);
   glColorPointer(4, GL_UNSIGNED_BYTE, 0, squareColors_);

@@ -8,6 +8,7 @@
 #include "core/Log.h"
 #include "engine/Action.h"
 #include "engine/Camera.h"
+#include "engine/QuadBatch.h"
 #include "engine/Scheduler.h"
 
 namespace peckish {
@@ -122,6 +123,7 @@ void Node::transform() {
 
 void Node::visit() {
   if (!visible_) return;
+  QuadBatch::VisitScope scope;  // the outermost visit draws what is still queued when it ends
   glPushMatrix();
   {
     // Children behind the node, in the parent's space.

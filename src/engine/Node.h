@@ -7,7 +7,8 @@
 // Subclassing:
 //   - draw(): override to draw the node in its own local coordinates. The transform of the node
 //     (camera, anchors, position, scale, rotation) is already applied to the GL model-view matrix.
-//     The base does nothing.
+//     The base does nothing. Textured nodes drawn before may still be queued (QuadBatch): a draw
+//     that issues GL calls of its own calls QuadBatch::flush() first.
 //   - visit(): rarely overridden. The base pushes the matrix, visits the children with negative
 //     z-order (untransformed), applies transform(), calls draw(), visits the remaining children,
 //     pops the matrix. An override that wants the normal walk calls Node::visit().

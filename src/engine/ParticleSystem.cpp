@@ -6,6 +6,7 @@
 #include <new>
 
 #include "core/Log.h"
+#include "engine/QuadBatch.h"
 #include "engine/Texture2D.h"
 #include "engine/TextureMgr.h"
 #include "platform/GLES.h"
@@ -68,7 +69,8 @@ void ParticleSystem::setTotalParticles(int n) {
 }
 
 void ParticleSystem::setTextureFromFile(const char* fileName) {
-  texture_.reset(TextureMgr::sharedTextureMgr()->addImage(fileName));
+  // Point sprites show the whole GL texture: the picture must not share one.
+  texture_.reset(TextureMgr::sharedTextureMgr()->addImageUnpacked(fileName));
 }
 
 bool ParticleSystem::addParticle() {
@@ -177,6 +179,7 @@ void ParticleSystem::updateParticlesWithDelta(double dt) {
 void ParticleSystem::drawParticles() {
   // Without a point-sprite image there is nothing sensible to draw.
   if (!texture_ || capacity_ == 0) return;
+  QuadBatch::flush();
 
   glEnable(GL_TEXTURE_2D);
   glBindTexture(GL_TEXTURE_2D, texture_->name());

@@ -9,6 +9,7 @@
 
 #include "core/Exception.h"
 #include "core/Log.h"
+#include "engine/QuadBatch.h"
 #include "platform/Image.h"
 #include "platform/TextRaster.h"
 
@@ -165,8 +166,29 @@ Texture2D::Texture2D(const std::string& string, CGSize dimensions, int alignment
                      const std::string& fontName, float fontSize)
     : Texture2D(textData(string, dimensions, alignment, fontName, fontSize)) {}
 
+Texture2D::Texture2D(Texture2D* atlas, unsigned x, unsigned y, unsigned w, unsigned h,
+                     CGSize contentSize)
+    : atlas_(atlas) {
+  _name = atlas->_name;
+  _size = contentSize;
+  _width = atlas->_width;
+  _height = atlas->_height;
+  _format = atlas->_format;
+  const float pw = float(_width), ph = float(_height);
+  _minS = float(x) / pw;
+  _minT = float(y) / ph;
+  _maxS = float(x + w) / pw;
+  _maxT = float(y + h) / ph;
+}
+
+Ref<Texture2D> Texture2D::initWithAtlas(Texture2D* atlas, unsigned x, unsigned y, unsigned w,
+                                        unsigned h, CGSize contentSize) {
+  if (!atlas || atlas->atlas_ || x + w > atlas->_width || y + h > atlas->_height) return nullptr;
+  return Ref<Texture2D>(new Texture2D(atlas, x, y, w, h, contentSize));
+}
+
 Texture2D::~Texture2D() {
-  if (_name != 0) {
+  if (_name != 0 && !atlas_) {
     GLuint n = _name;
     glDeleteTextures(1, &n);
   }
@@ -239,10 +261,11 @@ std::string Texture2D::description() const {
 }
 
 void Texture2D::drawAtPoint(CGPoint p) const {
-  const GLfloat w = GLfloat(_width) * _maxS;
-  const GLfloat h = GLfloat(_height) * _maxT;
+  QuadBatch::flush();
+  const GLfloat w = _size.width;
+  const GLfloat h = _size.height;
   const GLfloat vertices[] = {p.x, p.y, 0.f, p.x + w, p.y, 0.f, p.x, p.y + h, 0.f, p.x + w, p.y + h, 0.f};
-  const GLfloat coords[] = {0.f, _maxT, _maxS, _maxT, 0.f, 0.f, _maxS, 0.f};
+  const GLfloat coords[] = {_minS, _maxT, _maxS, _maxT, _minS, _minT, _maxS, _minT};
   glBindTexture(GL_TEXTURE_2D, _name);
   glVertexPointer(3, GL_FLOAT, 0, vertices);
   glTexCoordPointer(2, GL_FLOAT, 0, coords);
@@ -252,8 +275,9 @@ void Texture2D::drawAtPoint(CGPoint p) const {
 void Texture2D::drawInRect(CGRect r) const {
   const GLfloat x0 = r.origin.x, y0 = r.origin.y;
   const GLfloat x1 = r.origin.x + r.size.width, y1 = r.origin.y + r.size.height;
+  QuadBatch::flush();
   const GLfloat vertices[] = {x0, y0, 0.f, x1, y0, 0.f, x0, y1, 0.f, x1, y1, 0.f};
-  const GLfloat coords[] = {0.f, _maxT, _maxS, _maxT, 0.f, 0.f, _maxS, 0.f};
+  const GLfloat coords[] = {_minS, _maxT, _maxS, _maxT, _minS, _minT, _maxS, _minT};
   glBindTexture(GL_TEXTURE_2D, _name);
   glVertexPointer(3, GL_FLOAT, 0, vertices);
   glTexCoordPointer(2, GL_FLOAT, 0, coords);

@@ -1,7 +1,10 @@
 #pragma once
 // Texture2D: the one wrapper of a GL texture. Sides are powers of two; the useful picture lies
-// in texture space from (0, 0) to (maxS, maxT), its top row at t = 0. Textures are made from raw
-// pixels, from a decoded image, or from a string drawn in a font, and are immutable afterwards.
+// in texture space from (minS, minT) to (maxS, maxT), its top row at t = minT. Textures are made
+// from raw pixels, from a decoded image, or from a string drawn in a font, and are immutable
+// afterwards. A texture made by the atlas describes a sub-rectangle of a GL texture it shares
+// with other pictures (atlas() is then the texture that owns the GL name); every other texture
+// owns its GL texture and starts at (0, 0).
 //
 // Buffers handed to the GL are row-major, tightly packed, top row first:
 //   RGBA8888  bytes R, G, B, A with colour premultiplied by alpha (images with alpha)
@@ -62,6 +65,11 @@ class Texture2D : public Object {
   // (a null pointer or an empty picture).
   static Ref<Texture2D> initWithImage(const platform::Image* image);
 
+  // The picture in the pixel rectangle (x, y, w, h) of `atlas` (origin at its top-left texel),
+  // shown at `contentSize`. The new texture shares the atlas's GL name and keeps the atlas alive.
+  static Ref<Texture2D> initWithAtlas(Texture2D* atlas, unsigned x, unsigned y, unsigned w,
+                                      unsigned h, CGSize contentSize);
+
   // The buffer initWithImage uploads, built without touching the GL (nullopt for an empty image).
   // Raises NSInternalInconsistencyException "Invalid pixel format" for an unknown format.
   static std::optional<TextureData> imageData(const platform::Image& image);
@@ -76,18 +84,25 @@ class Texture2D : public Object {
   TexturePixelFormat pixelFormat() const { return _format; }
   float maxS() const { return _maxS; }
   float maxT() const { return _maxT; }
+  // The picture's top-left corner in texture space: (0, 0) unless the texture lies in an atlas.
+  float minS() const { return _minS; }
+  float minT() const { return _minT; }
+  // The texture that owns the shared GL texture, or null when this texture owns its own.
+  Texture2D* atlas() const { return atlas_.get(); }
 
   // "<Texture2D = 0x... | Name = n | Dimensions = wxh | Coordinates = (s, t)>"
   std::string description() const;
 
   // Draw the picture as one quad with its lower-left corner at the point (covering the content
   // size), or stretched over the rectangle. The caller enables the vertex and texture-coordinate
-  // arrays and 2-D texturing; the picture's top edge is drawn at the larger y.
+  // arrays and 2-D texturing; the picture's top edge is drawn at the larger y. Textured nodes
+  // queued for a batched draw are drawn first, so the order on screen is kept.
   void drawAtPoint(CGPoint point) const;
   void drawInRect(CGRect rect) const;
 
  private:
   explicit Texture2D(const TextureData& data);
+  Texture2D(Texture2D* atlas, unsigned x, unsigned y, unsigned w, unsigned h, CGSize contentSize);
   void create(const void* data, TexturePixelFormat format, unsigned width, unsigned height,
               CGSize contentSize);
 
@@ -98,6 +113,9 @@ class Texture2D : public Object {
   TexturePixelFormat _format = TexturePixelFormat::RGBA8888;
   float _maxS = 0.f;
   float _maxT = 0.f;
+  float _minS = 0.f;
+  float _minT = 0.f;
+  Ref<Texture2D> atlas_;
 };
 
 }  // namespace peckish

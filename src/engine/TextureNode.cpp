@@ -1,5 +1,6 @@
 #include "engine/TextureNode.h"
 
+#include "engine/QuadBatch.h"
 #include "engine/Texture2D.h"
 #include "platform/GLES.h"
 
@@ -15,6 +16,10 @@ void TextureNode::setTexture(Texture2D* texture) { texture_.reset(texture); }
 
 void TextureNode::draw() {
   if (!texture_) return;
+  if (QuadBatch::accepting()) {
+    QuadBatch::add(*texture_, r_, g_, b_, opacity_);
+    return;
+  }
   glEnableClientState(GL_VERTEX_ARRAY);
   glEnableClientState(GL_TEXTURE_COORD_ARRAY);
   glEnable(GL_TEXTURE_2D);

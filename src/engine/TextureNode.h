@@ -41,8 +41,10 @@ class TextureNode : public Node, public NodeOpacity {
     b_ = b;
   }
 
-  // Enables the vertex and texture-coordinate arrays and 2-D texturing, draws the texture at
-  // (0, 0) in the colour (r, g, b, opacity), then resets the colour to white and disables them.
+  // Draws the texture at (0, 0) in the colour (r, g, b, opacity). During a visit of the node tree
+  // the quad joins the QuadBatch (drawn with its neighbours of the same GL texture); otherwise it
+  // is drawn at once: the vertex and texture-coordinate arrays and 2-D texturing are enabled, the
+  // texture drawn, the colour reset to white and the three disabled again.
   void draw() override;
 
  protected:

@@ -4,6 +4,7 @@
 
 #include "engine/Director.h"
 #include "engine/Node.h"
+#include "engine/QuadBatch.h"
 #include "engine/Scene.h"
 #include "platform/Display.h"
 #include "platform/GLES.h"
@@ -116,6 +117,7 @@ void ensureOverlay() {
 void drawWidgets() {
   platform::Window* window = directorWindow();
   if (!window) return;
+  QuadBatch::flush();  // the scene's textured nodes lie under the widgets
   const GLboolean depth = glIsEnabled(GL_DEPTH_TEST);
   const GLboolean texture = glIsEnabled(GL_TEXTURE_2D);
   glDisable(GL_DEPTH_TEST);

@@ -333,7 +333,8 @@ TEST_F(ParticleTest, PresetsFillInTheirParameters) {
       {ParticleExplosion::node(), 700, 7000.f, false, Vec2(160, 240)},
       {ParticleSmoke::node(), 200, 50.f, false, Vec2(160, 0)},
   };
-  Texture2D* fire = TextureMgr::sharedTextureMgr()->addImage("fire.png");
+  // Point sprites show a whole texture: the presets use the picture's own texture, not the atlas.
+  Texture2D* fire = TextureMgr::sharedTextureMgr()->addImageUnpacked("fire.png");
   ASSERT_NE(fire, nullptr);
   for (const Row& r : rows) {
     ASSERT_TRUE(r.s);
@@ -344,6 +345,7 @@ TEST_F(ParticleTest, PresetsFillInTheirParameters) {
     EXPECT_EQ(r.s->blendAdditive(), r.additive);
     EXPECT_EQ(r.s->position(), r.position);
     EXPECT_EQ(r.s->texture(), fire);
+    EXPECT_EQ(fire->atlas(), nullptr);
     EXPECT_TRUE(r.s->active());
     EXPECT_TRUE(r.s->colorModulate());
     EXPECT_EQ(r.s->duration(), r.total == 700 ? 0.1f : -1.f);

@@ -1,7 +1,10 @@
 // Textures from images and text, their buffers and GL drawing, and the texture cache.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <functional>
+#include <vector>
 #include <fstream>
 #include <regex>
 
@@ -9,6 +12,7 @@
 #include "core/Exception.h"
 #include "core/Log.h"
 #include "engine/Texture2D.h"
+#include "engine/TextureAtlas.h"
 #include "engine/TextureMgr.h"
 #include "platform/Image.h"
 #include "platform/TextRaster.h"
@@ -161,7 +165,8 @@ TEST_F(TextureTest, PngFilesChooseTheFormatByTheirAlphaChannel) {
                         {"greyalpha.png", 2, TexturePixelFormat::RGBA8888}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Texture2D* t = TextureMgr::sharedTextureMgr()->addImage(writeImage(dir, c.name, img, c.channels));
+    // A texture of its own: small pictures with alpha would otherwise go into the atlas.
+    Texture2D* t = TextureMgr::sharedTextureMgr()->addImageUnpacked(writeImage(dir, c.name, img, c.channels));
     ASSERT_NE(t, nullptr);
     EXPECT_EQ(t->pixelFormat(), c.format);
     EXPECT_EQ(t->pixelsWide(), 8u);
@@ -377,6 +382,106 @@ TEST_F(TextureTest, DrawAtPointCoversTheContentSize) {
   glDisable(GL_TEXTURE_2D);
   glDisableClientState(GL_VERTEX_ARRAY);
   glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+}
+
+TEST_F(TextureTest, AtlasPacksSmallPicturesOfAnyScaleAndKeepsTheRestApart) {
+  REQUIRE_GL(gl);
+  Ref<TextureAtlas> atlas = TextureAtlas::atlas();
+  struct Case {
+    const char* name;
+    int w, h;
+    bool alpha;
+    float scale;
+    bool packed;
+    CGSize points;
+  };
+  const Case cases[] = {
+      {"small, 1x", 40, 30, true, 1.f, true, {40, 30}},
+      {"small, 2x", 200, 100, true, 2.f, true, {100, 50}},
+      {"small, 4x", 400, 400, true, 4.f, true, {100, 100}},
+      {"128 points at 4x", 512, 64, true, 4.f, true, {128, 16}},
+      {"a background", 480, 320, true, 1.f, false, {}},
+      {"large at 2x", 300, 100, true, 2.f, false, {}},
+      {"no alpha", 30, 30, false, 1.f, false, {}},
+  };
+  std::vector<Ref<Texture2D>> kept;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    platform::Image img = solidImage(c.w, c.h, 0x20C040FFu);
+    if (!c.alpha) img.alphaInfo = platform::ImageAlphaInfo::None;
+    Ref<Texture2D> t = atlas->add(img, c.scale);
+    EXPECT_EQ(atlas->accepts(img, c.scale), c.packed);
+    if (!c.packed) {
+      EXPECT_EQ(t, nullptr);
+      continue;
+    }
+    ASSERT_NE(t, nullptr);
+    ASSERT_EQ(atlas->pageCount(), 1u);
+    EXPECT_EQ(t->atlas(), atlas->page(0));
+    EXPECT_EQ(t->name(), atlas->page(0)->name());
+    EXPECT_EQ(t->contentSize(), c.points);
+    EXPECT_EQ(t->pixelFormat(), TexturePixelFormat::RGBA8888);
+    // The rectangle holds the picture's pixels, texel for texel.
+    EXPECT_FLOAT_EQ((t->maxS() - t->minS()) * float(t->pixelsWide()), float(c.w));
+    EXPECT_FLOAT_EQ((t->maxT() - t->minT()) * float(t->pixelsHigh()), float(c.h));
+    for (const Ref<Texture2D>& other : kept) {
+      const bool apart = t->minS() >= other->maxS() || other->minS() >= t->maxS() ||
+                         t->minT() >= other->maxT() || other->minT() >= t->maxT();
+      EXPECT_TRUE(apart) << "overlaps an earlier picture";
+    }
+    kept.push_back(t);
+  }
+  // A full page opens the next one: 125 points at 4x take a quarter of a page each.
+  Ref<TextureAtlas> big = TextureAtlas::atlas();
+  for (int i = 0; i < 5; ++i) ASSERT_NE(big->add(solidImage(500, 500, 0xFFFFFFFFu), 4.f), nullptr);
+  EXPECT_EQ(big->pageCount(), 2u);
+  // The pages live as long as a picture on them does.
+  Ref<Texture2D> last = big->add(solidImage(8, 8, 0xFFFFFFFFu));
+  Texture2D* page = last->atlas();
+  big = nullptr;
+  EXPECT_GE(page->retainCount(), 1);
+  EXPECT_NE(page->name(), 0u);
+}
+
+TEST_F(TextureTest, PackedPicturesDrawLikePicturesOfTheirOwn) {
+  REQUIRE_GL(gl);
+  const std::string file = writeImage(dir, "Ramp.png", makeImage(30, 20, [](int x, int y) {
+    return uint32_t(x * 8) << 24 | uint32_t(y * 12) << 16 | 0x4000u | uint32_t(x < 3 ? 0x60 : 0xFF);
+  }));
+  TextureMgr* mgr = TextureMgr::sharedTextureMgr();
+  Texture2D* packed = mgr->addImage(file);
+  Texture2D* alone = mgr->addImageUnpacked(file);
+  ASSERT_NE(packed, nullptr);
+  ASSERT_NE(alone, nullptr);
+  EXPECT_EQ(packed->atlas(), mgr->atlas()->page(0));
+  EXPECT_EQ(alone->atlas(), nullptr);
+  EXPECT_NE(packed, alone);
+  EXPECT_EQ(packed->contentSize(), alone->contentSize());
+  EXPECT_EQ(mgr->addImage(file), packed);
+  EXPECT_EQ(mgr->addImageUnpacked(file), alone);
+
+  // Each way of drawing, with either texture, into the same place: the same pixels.
+  const std::function<void(const Texture2D*)> draws[] = {
+      [](const Texture2D* t) { t->drawAtPoint(CGPointMake(10, 10)); },
+      [](const Texture2D* t) { t->drawInRect(CGRectMake(7, 5, 75, 44)); },
+  };
+  glEnable(GL_TEXTURE_2D);
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+  for (const auto& draw : draws) {
+    std::vector<uint32_t> seen[2];
+    for (int i = 0; i < 2; ++i) {
+      gl.clear();
+      draw(i == 0 ? packed : alone);
+      for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 90; ++x) seen[i].push_back(gl.pixel(x, y));
+    }
+    EXPECT_EQ(seen[0], seen[1]);
+    EXPECT_GT(std::count_if(seen[0].begin(), seen[0].end(), [](uint32_t p) { return p != 0; }), 500);
+  }
+  glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+  glDisableClientState(GL_VERTEX_ARRAY);
+  glDisable(GL_TEXTURE_2D);
 }
 
 }  // namespace
