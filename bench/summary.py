@@ -91,7 +91,8 @@ def main():
     # measured frame by frame in turn; the ratio is sprite frame / floor frame.
     for batched in ("true", "false"):
         for scale in (2, 1, 4):
-            b = engine.get("BM_SpritesVsFloor<%s>/%d/real_time" % (batched, scale))
+            prefix = "BM_SpritesVsFloor<%s>/%d/" % (batched, scale)
+            b = next((v for k, v in engine.items() if k.startswith(prefix)), None)
             if b is None:
                 continue
             where = "%dx%d" % (480 * scale, 320 * scale)
