@@ -139,7 +139,7 @@ void TextField::drawIn(CGRect r) {
   if (firstResponder_ && !hint_.empty()) {
     if (hintImage_.text() != hint_) hintImage_.set(hint_, "Arial", 14.f, 0.f, 0);
     const CGRect box = hintRect();
-    fillRect(box, 0.f, 0.f, 0.f, 0.6f);
+    fillRect(box, 0.f, 0.f, 0.f, 0.75f);
     hintImage_.drawCentred(box, 1.f, 1.f, 1.f, 0.9f);
   }
   if (firstResponder_ && std::fmod(platform::RunLoop::main().now(), 1.0) < 0.6) {
