@@ -171,6 +171,9 @@ void KXService::startAnalysisUsingLocation(bool trackLocation) {
   analyzing_ = true;
   trackLocation_ = trackLocation;
   if (trackLocation) locationManager_.startUpdatingLocation();
+  // Rows an earlier process left in flight go first, should the store have been in use when the
+  // service was made and be free now.
+  recoverIfOwner();
   try {
     if (Ref<KXRequest> request = takeBatch()) {
       KXSpeedServer::sharedServer()->setServerDelegate(this);
