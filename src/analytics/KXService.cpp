@@ -269,6 +269,8 @@ void KXService::applicationWillTerminate() {
     if (done || std::chrono::steady_clock::now() - start >= wait / 2) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
+  if (const int lost = heldRecords())
+    engineLog("KXService: the queue is still in use at exit; %d records are not kept.", lost);
   stopThreads(start + wait);
 }
 
