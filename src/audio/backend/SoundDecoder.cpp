@@ -3,6 +3,8 @@
 #include <sndfile.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+
 #include "core/Log.h"
 
 namespace peckish::audio {
@@ -79,12 +81,21 @@ OSStatus decodeSoundFile(const std::string& path, DecodedSound* out) {
   std::unique_ptr<SoundReader> reader;
   const OSStatus err = SoundReader::open(path, &reader);
   if (err != noErr) return err;
-  std::vector<std::int16_t> samples(size_t(reader->frames()) * reader->channels());
-  const std::uint64_t got = reader->read(0, samples.data(), reader->frames());
-  samples.resize(size_t(got) * reader->channels());
+  // Grown block by block: a header's frame count is not trusted with the allocation.
+  const size_t channels = reader->channels();
+  std::vector<std::int16_t> samples;
+  samples.reserve(size_t(std::min<std::uint64_t>(reader->frames(), std::uint64_t(1) << 22)) * channels);
+  std::uint64_t frames = 0;
+  for (;;) {
+    samples.resize(size_t(frames + kBlockFrames) * channels);
+    const std::uint64_t got = reader->read(frames, samples.data() + frames * channels, kBlockFrames);
+    frames += got;
+    if (got == 0) break;
+  }
+  samples.resize(size_t(frames) * channels);
   out->sampleRate = reader->sampleRate();
   out->channels = reader->channels();
-  out->frames = got;
+  out->frames = frames;
   out->samples = std::move(samples);
   return noErr;
 }
