@@ -158,6 +158,16 @@ SoundEngineResult SoundEngine_StopBackgroundMusic(bool stopAtEnd) {
   return audio::AudioQueueStop(sBackgroundTrackMgr->queue, true);
 }
 
+SoundEngineResult SoundEngine_PauseBackgroundMusic() {
+  if (!sBackgroundTrackMgr) return kNoPlayer;
+  return audio::AudioQueuePause(sBackgroundTrackMgr->queue);
+}
+
+SoundEngineResult SoundEngine_ResumeBackgroundMusic() {
+  if (!sBackgroundTrackMgr) return kNoPlayer;
+  return audio::AudioQueueStart(sBackgroundTrackMgr->queue, nullptr);
+}
+
 OpenALObject* SoundEngine_OpenALObject() { return sOpenALObject; }
 BackgroundTrackMgr* SoundEngine_BackgroundTrackMgr() { return sBackgroundTrackMgr; }
 

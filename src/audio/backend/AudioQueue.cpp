@@ -58,6 +58,7 @@ struct OpaqueAudioQueue {
   std::vector<std::uint8_t> layout;
   float volume = 1.0f;
   bool running = false;
+  bool paused = false;  // running, but held where it is
   bool stopPending = false;
   bool disposed = false;
   int depth = 0;  // nesting of service / callback / listener calls on this queue
@@ -256,6 +257,10 @@ OSStatus AudioQueuePrime(AudioQueueRef q, std::uint32_t /*framesToPrepare*/, std
 
 OSStatus AudioQueueStart(AudioQueueRef q, const void* /*startTime*/) {
   if (!valid(q)) return kAudioQueueErr_InvalidRunState;
+  if (q->paused) {
+    q->paused = false;
+    if (sourceInt(q->source, AL_SOURCE_STATE) == AL_PAUSED) alSourcePlay(q->source);
+  }
   if (q->running && !q->stopPending) return noErr;
   const bool changed = !q->running;
   q->stopPending = false;
@@ -267,8 +272,17 @@ OSStatus AudioQueueStart(AudioQueueRef q, const void* /*startTime*/) {
   return noErr;
 }
 
+OSStatus AudioQueuePause(AudioQueueRef q) {
+  if (!valid(q)) return kAudioQueueErr_InvalidRunState;
+  if (!q->running || q->paused) return noErr;
+  q->paused = true;
+  alSourcePause(q->source);
+  return noErr;
+}
+
 OSStatus AudioQueueStop(AudioQueueRef q, bool immediate) {
   if (!valid(q)) return kAudioQueueErr_InvalidRunState;
+  q->paused = false;
   if (!q->running) {
     q->pending.clear();
     q->completed.clear();
@@ -363,7 +377,7 @@ OSStatus AudioQueueGetParameter(AudioQueueRef q, AudioQueueParameterID id, float
 }
 
 void AudioQueueService(AudioQueueRef q) {
-  if (!valid(q) || !q->running) return;
+  if (!valid(q) || !q->running || q->paused) return;
   ++q->depth;
   fill(q);
   for (int delivered = 0; delivered < kMaxDeliveriesPerService && !q->completed.empty() && !q->disposed;) {
