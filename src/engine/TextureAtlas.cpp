@@ -60,9 +60,16 @@ bool TextureAtlas::place(Page& page, unsigned side, unsigned w, unsigned h, unsi
 }
 
 Ref<Texture2D> TextureAtlas::add(const platform::Image& image, float scale) {
-  if (!accepts(image, scale)) return nullptr;
+  Placement p;
+  if (!pack(image, scale, &p)) return nullptr;
+  const CGSize points{float(p.width) / scale, float(p.height) / scale};
+  return Texture2D::initWithAtlas(p.page, p.x, p.y, p.width, p.height, points);
+}
+
+bool TextureAtlas::pack(const platform::Image& image, float scale, Placement* where) {
+  if (!accepts(image, scale)) return false;
   const std::optional<TextureData> d = Texture2D::imageData(image);
-  if (!d || d->format != TexturePixelFormat::RGBA8888) return nullptr;
+  if (!d || d->format != TexturePixelFormat::RGBA8888) return false;
   const unsigned w = unsigned(image.width), h = unsigned(image.height);
   const unsigned cw = w + 2 * kBorder, ch = h + 2 * kBorder;
   const unsigned side = pageSide();
@@ -82,7 +89,7 @@ Ref<Texture2D> TextureAtlas::add(const platform::Image& image, float scale) {
     Page fresh;
     fresh.texture = make<Texture2D>(static_cast<const void*>(nullptr), TexturePixelFormat::RGBA8888, side, side,
                                     CGSize{float(side), float(side)});
-    if (!place(fresh, side, cw, ch, &x, &y)) return nullptr;
+    if (!place(fresh, side, cw, ch, &x, &y)) return false;
     pages_.push_back(std::move(fresh));
     target = &pages_.back();
   }
@@ -101,8 +108,8 @@ Ref<Texture2D> TextureAtlas::add(const platform::Image& image, float scale) {
                   GL_UNSIGNED_BYTE, cell_.data());
   glBindTexture(GL_TEXTURE_2D, GLuint(saved));
 
-  const CGSize points{float(w) / scale, float(h) / scale};
-  return Texture2D::initWithAtlas(target->texture.get(), x + kBorder, y + kBorder, w, h, points);
+  *where = Placement{target->texture.get(), x + kBorder, y + kBorder, w, h};
+  return true;
 }
 
 }  // namespace peckish

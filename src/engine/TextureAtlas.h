@@ -41,6 +41,15 @@ class TextureAtlas : public Object {
   // not accept it.
   Ref<Texture2D> add(const platform::Image& image, float scale = 1.f);
 
+  // Where pack() put a picture: its rectangle of a page, in pixels from the top-left texel.
+  struct Placement {
+    Texture2D* page = nullptr;
+    unsigned x = 0, y = 0, width = 0, height = 0;
+  };
+  // Packs the picture like add() and tells where, for a texture that moves there
+  // (Texture2D::moveToAtlas); false when the atlas does not accept it.
+  bool pack(const platform::Image& image, float scale, Placement* where);
+
   size_t pageCount() const { return pages_.size(); }
   Texture2D* page(size_t i) const;
 

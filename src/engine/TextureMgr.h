@@ -4,6 +4,12 @@
 // Small pictures are packed into the cache's TextureAtlas, so that sprites showing different small
 // pictures still share one GL texture and are drawn together; large ones (backgrounds) get
 // textures of their own.
+//
+// Pictures come in variants for high-resolution displays: "Rooster.png" (one pixel a point),
+// "Rooster@2x.png" and "Rooster@4x.png". The cache loads the variant that best fits the Director's
+// content scale (the smallest at least as fine, else the finest) and falls back to coarser ones
+// down to the plain file when a variant is missing. Whatever the variant, a texture's size is in
+// points, so positions, sizes and hit boxes do not depend on it.
 #include <string>
 #include <unordered_map>
 
@@ -32,11 +38,23 @@ class TextureMgr : public Object, public Singleton<TextureMgr> {
   // Cached apart from addImage's textures.
   Texture2D* addImageUnpacked(const std::string& fileName);
 
+  // Loads, in place, the variants that fit a new content scale into the cached textures (their
+  // sizes in points stay; a packed picture moves to a new place in the atlas, the others keep
+  // their GL names). The Director calls it when its content scale changes.
+  void contentScaleChanged(float contentScale);
+
   // Number of cached textures (both kinds).
   size_t count() const { return textures_.size() + unpacked_.size(); }
+  // The variant a cached texture was loaded from (1, 2 or 4); 0 when it is not cached.
+  int loadedVariant(const std::string& fileName) const;
 
   // The atlas the small pictures are packed into.
   TextureAtlas* atlas() const { return atlas_.get(); }
+
+  // The variant wanted for a content scale: 1, 2 or 4.
+  static int variantFor(float contentScale);
+  // "Rooster.png" with variant 2 is "Rooster@2x.png"; variant 1 is the name itself.
+  static std::string variantName(const std::string& fileName, int variant);
 
  private:
   friend class Singleton<TextureMgr>;
@@ -44,8 +62,15 @@ class TextureMgr : public Object, public Singleton<TextureMgr> {
   ~TextureMgr() override;
   Texture2D* load(const std::string& fileName, bool packed);
 
-  std::unordered_map<std::string, Ref<Texture2D>> textures_;
-  std::unordered_map<std::string, Ref<Texture2D>> unpacked_;
+  struct Entry {
+    Ref<Texture2D> texture;
+    int variant = 1;
+  };
+  using Cache = std::unordered_map<std::string, Entry>;
+  void reload(Cache& cache, bool packed, int wanted);
+
+  Cache textures_;  // addImage: packed when the atlas takes the picture
+  Cache unpacked_;  // addImageUnpacked
   Ref<TextureAtlas> atlas_;
 };
 

@@ -16,12 +16,13 @@ TEST(OptionsTest, DefaultsWithoutArguments) {
   EXPECT_EQ(r.options.frames, 0);
   EXPECT_TRUE(r.options.screenshot.empty());
   EXPECT_EQ(r.options.fixedDt, 0.0);
+  EXPECT_EQ(r.options.fps, 0);
   EXPECT_FALSE(r.options.seed.has_value());
 }
 
 TEST(OptionsTest, EveryOptionOfTheContractIsAccepted) {
   const char* argv[] = {"peckish", "--scale", "3", "--fullscreen", "--mute", "--headless", "--frames", "12",
-                        "--screenshot", "/tmp/x.png", "--fixed-dt", "0.05", "--seed", "4294967295", "--play",
+                        "--screenshot", "/tmp/x.png", "--fixed-dt", "0.05", "--fps", "144", "--seed", "4294967295", "--play",
                         "--autoplay", "--demo", "particles", "--version", "--help"};
   const auto r = parseOptions(static_cast<int>(std::size(argv)), argv);
   ASSERT_TRUE(r.ok) << r.error;
@@ -31,6 +32,7 @@ TEST(OptionsTest, EveryOptionOfTheContractIsAccepted) {
   EXPECT_EQ(o.frames, 12);
   EXPECT_EQ(o.screenshot, "/tmp/x.png");
   EXPECT_DOUBLE_EQ(o.fixedDt, 0.05);
+  EXPECT_EQ(o.fps, 144);
   EXPECT_EQ(o.seed, 4294967295u);
   EXPECT_EQ(o.demo, "particles");
 }
@@ -54,6 +56,7 @@ TEST(OptionsTest, BadValuesAndUnknownOptionsAreRefusedWithTheirName) {
       {{"--frames", "-1"}, "--frames"},    {{"--frames", "0"}, "--frames"},
       {{"--fixed-dt", "0"}, "--fixed-dt"}, {{"--fixed-dt", "nan"}, "--fixed-dt"},
       {{"--fixed-dt", "inf"}, "--fixed-dt"}, {{"--seed", "-3"}, "--seed"},
+      {{"--fps", "0"}, "--fps"},           {{"--fps", "1001"}, "--fps"},
       {{"--seed", "4294967296"}, "--seed"}, {{"--screenshot", ""}, "--screenshot"},
       {{"--headless=yes"}, "--headless"},  {{"--bogus"}, "--bogus"},
       {{"game.cfg"}, "game.cfg"},
@@ -68,7 +71,7 @@ TEST(OptionsTest, BadValuesAndUnknownOptionsAreRefusedWithTheirName) {
 TEST(OptionsTest, HelpListsEveryOption) {
   const std::string help = platform::usageText();
   for (const char* o : {"--help", "--version", "--scale N", "--fullscreen", "--mute", "--headless", "--frames N",
-                        "--screenshot FILE", "--fixed-dt S", "--seed N", "--play", "--autoplay", "--demo NAME",
+                        "--screenshot FILE", "--fixed-dt S", "--fps N", "--seed N", "--play", "--autoplay", "--demo NAME",
                         "PECKISH_DATA_DIR", "PECKISH_RESOURCES", "PECKISH_HIGHSCORE_URL", "PECKISH_ANALYTICS_HOST",
                         "PECKISH_PRODUCT_URL"}) {
     EXPECT_NE(help.find(o), std::string::npos) << o;
