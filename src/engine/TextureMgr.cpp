@@ -1,5 +1,9 @@
 #include "engine/TextureMgr.h"
 
+#include <algorithm>
+#include <optional>
+#include <vector>
+
 #include "engine/DisplayMetrics.h"
 #include "engine/Texture2D.h"
 #include "engine/TextureAtlas.h"
@@ -83,24 +87,49 @@ Texture2D* TextureMgr::load(const std::string& fileName, bool packed) {
 
 void TextureMgr::contentScaleChanged(float contentScale) {
   const int wanted = variantFor(contentScale);
-  reload(textures_, true, wanted);
-  reload(unpacked_, false, wanted);
+  // The packed pictures go together into a fresh atlas, tallest first, so that they keep sharing
+  // one texture; the old pages go when their last picture has moved.
+  struct Packed {
+    Entry* entry;
+    int variant;
+    platform::Image image;
+  };
+  std::vector<Packed> packed;
+  bool changed = false;
+  for (auto& [fileName, entry] : textures_) {
+    if (!entry.texture->atlas()) continue;
+    int variant = 1;
+    platform::Image image = loadPicture(fileName, wanted, variant);
+    if (image.empty()) continue;  // the file went away: keep what is loaded
+    changed = changed || variant != entry.variant;
+    packed.push_back(Packed{&entry, variant, std::move(image)});
+  }
+  if (changed) {
+    std::stable_sort(packed.begin(), packed.end(),
+                     [](const Packed& a, const Packed& b) { return a.image.height > b.image.height; });
+    atlas_ = TextureAtlas::atlas();
+    for (Packed& p : packed) {
+      TextureAtlas::Placement place;
+      if (atlas_->pack(p.image, float(p.variant), &place)) {
+        p.entry->texture->moveToAtlas(place.page, place.x, place.y, place.width, place.height);
+      } else if (std::optional<TextureData> data = Texture2D::imageData(p.image, float(p.variant))) {
+        p.entry->texture->replaceContents(*data);  // too large for a page now: on its own
+      } else {
+        continue;
+      }
+      p.entry->variant = p.variant;
+    }
+  }
+  reload(textures_, wanted);
+  reload(unpacked_, wanted);
 }
 
-void TextureMgr::reload(Cache& cache, bool packed, int wanted) {
+void TextureMgr::reload(Cache& cache, int wanted) {
   for (auto& [fileName, entry] : cache) {
-    if (entry.variant == wanted) continue;
+    if (entry.variant == wanted || entry.texture->atlas()) continue;
     int variant = 1;
     const platform::Image image = loadPicture(fileName, wanted, variant);
     if (variant == entry.variant) continue;  // that is the best there is
-    // A packed picture moves to the new variant's place in the atlas (the old place is left
-    // unused); one the atlas does not take gets its contents replaced.
-    TextureAtlas::Placement place;
-    if (packed && entry.texture->atlas() && atlas_->pack(image, float(variant), &place)) {
-      entry.texture->moveToAtlas(place.page, place.x, place.y, place.width, place.height);
-      entry.variant = variant;
-      continue;
-    }
     std::optional<TextureData> data = Texture2D::imageData(image, float(variant));
     if (!data) continue;  // the file went away: keep what is loaded
     entry.texture->replaceContents(*data);

@@ -39,8 +39,9 @@ class TextureMgr : public Object, public Singleton<TextureMgr> {
   Texture2D* addImageUnpacked(const std::string& fileName);
 
   // Loads, in place, the variants that fit a new content scale into the cached textures (their
-  // sizes in points stay; a packed picture moves to a new place in the atlas, the others keep
-  // their GL names). The Director calls it when its content scale changes.
+  // sizes in points stay). The packed pictures move together into a fresh atlas (so they still
+  // share a texture, and the old pages are freed); the others keep their GL names. The Director
+  // calls it when its content scale changes.
   void contentScaleChanged(float contentScale);
 
   // Number of cached textures (both kinds).
@@ -67,7 +68,8 @@ class TextureMgr : public Object, public Singleton<TextureMgr> {
     int variant = 1;
   };
   using Cache = std::unordered_map<std::string, Entry>;
-  void reload(Cache& cache, bool packed, int wanted);
+  // Loads the fitting variant into the entries that have GL textures of their own.
+  void reload(Cache& cache, int wanted);
 
   Cache textures_;  // addImage: packed when the atlas takes the picture
   Cache unpacked_;  // addImageUnpacked

@@ -519,5 +519,37 @@ TEST_F(TextureTest, PackedPicturesDrawLikePicturesOfTheirOwn) {
   glDisable(GL_TEXTURE_2D);
 }
 
+TEST_F(TextureTest, PackedPicturesStayTogetherWhenTheScaleChanges) {
+  REQUIRE_GL(gl);
+  // A's 4x variant takes half a page's width: switching back and forth must not pile the
+  // variants up until the pictures spill onto pages of their own.
+  writeImage(dir, "A.png", solidImage(125, 125, 0xFF0000FFu));
+  writeImage(dir, "A@4x.png", solidImage(500, 500, 0xFF0000FFu));
+  writeImage(dir, "B.png", solidImage(100, 50, 0x00FF00FFu));
+  writeImage(dir, "B@2x.png", solidImage(200, 100, 0x00FF00FFu));
+  writeImage(dir, "C.png", solidImage(30, 5, 0x0000FFFFu));
+  TextureMgr* mgr = TextureMgr::sharedTextureMgr();
+  Texture2D* a = mgr->addImage(dir.file("A.png"));
+  Texture2D* b = mgr->addImage(dir.file("B.png"));
+  Texture2D* c = mgr->addImage(dir.file("C.png"));
+  ASSERT_TRUE(a && b && c);
+  for (float scale : {4.f, 2.f, 1.f, 4.f, 2.f, 4.f, 1.f, 4.f}) {
+    SCOPED_TRACE(scale);
+    mgr->contentScaleChanged(scale);
+    // One page for all three, whichever variants they now show, at their sizes in points.
+    ASSERT_NE(a->atlas(), nullptr);
+    EXPECT_EQ(b->atlas(), a->atlas());
+    EXPECT_EQ(c->atlas(), a->atlas());
+    EXPECT_EQ(mgr->atlas()->pageCount(), 1u);
+    EXPECT_EQ(a->contentSize(), CGSizeMake(125, 125));
+    EXPECT_EQ(b->contentSize(), CGSizeMake(100, 50));
+    EXPECT_EQ(c->contentSize(), CGSizeMake(30, 5));
+    const float av = scale == 4.f ? 4.f : 1.f, bv = scale == 1.f ? 1.f : 2.f;
+    EXPECT_EQ(a->contentSizeInPixels(), CGSizeMake(125 * av, 125 * av));
+    EXPECT_EQ(b->contentSizeInPixels(), CGSizeMake(100 * bv, 50 * bv));
+    EXPECT_EQ(c->contentSizeInPixels(), CGSizeMake(30, 5));
+  }
+}
+
 }  // namespace
 }  // namespace peckish::test
