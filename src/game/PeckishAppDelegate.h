@@ -10,7 +10,9 @@
 // Afterwards: losing the foreground pauses the Director, regaining it resumes it (always, also
 // behind the restart dialog); termination stops the analytics once. switchTo lays a view (the web
 // page) over the game, switchBack takes it away. Keys: Escape in a game opens the restart dialog,
-// P pauses and resumes, M toggles the audio mute (dialogs on screen are asked first).
+// P pauses and resumes, M toggles the audio mute (dialogs on screen are asked first). Mute and the
+// display's fullscreen and scale are remembered in the user defaults whenever the player changes
+// them (platform/Settings.h).
 //
 //   PeckishAppDelegate app(options);
 //   return platform::Application::sharedApplication()->run(&app, options);
