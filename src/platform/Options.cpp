@@ -136,13 +136,14 @@ OptionsResult parseOptions(int argc, const char* const* argv) {
 }
 
 std::string usageText(const std::string& program) {
-  // Also the source of the manual page (tools/man): a line ending in ':' opens a section, an
-  // indented line starting with '-' or a capital is an entry, its text after two or more spaces.
+  // Also the source of the manual page (cmake/ManPage.cmake): a line ending in ':' opens a
+  // section; a line indented by two spaces is an entry, its text after a run of two or more
+  // spaces; a line indented further continues the entry above; other lines are paragraphs.
   return "Usage: " + program + " [options]\n"
          "Peckish: tap the roosters as they rise out of their holes, and never the girl.\n"
          "\n"
          "Options:\n"
-         "  --help, --version\n"
+         "  --help, --version    this text, or the version, and nothing else\n"
          "  --scale N            window = 480N x 320N points (default: the largest that fits the desktop)\n"
          "  --fullscreen         start fullscreen (F11 or F toggles)\n"
          "  --mute               effects and music silent (M toggles)\n"

@@ -13,7 +13,7 @@ bad() { echo "check-resources: $*" >&2; fail=1; }
 pictures=(
   "GameBackground.png:480 x 320" "MenuBackground.png:480 x 320" "Reset.png:40 x 40"
   "Rooster.png:100 x 100" "Girl.png:100 x 100" "YellowStar.png:64 x 64" "RedStar.png:64 x 64"
-  "fire.png:64 x 64"
+  "fire.png:64 x 64" "Icon.png:128 x 128"
 )
 for entry in "${pictures[@]}"; do
   name=${entry%%:*} size=${entry#*:}
