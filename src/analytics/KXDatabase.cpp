@@ -2,10 +2,12 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <ctime>
 #include <fstream>
+#include <thread>
 
 #include "core/Exception.h"
 #include "core/Log.h"
@@ -34,16 +36,28 @@ constexpr const char* kKeepInFlight =
     "INSERT INTO inflight (item,batch,type,time,session,action,latitude,longitude,altitude) "
     "SELECT id,?,type,time,session,action,latitude,longitude,altitude FROM items "
     "WHERE id IN (SELECT id FROM items ORDER BY id LIMIT ?) AND type IN (0,1)";
-constexpr const char* kRestoreBatch =
+constexpr const char* kSelectBatch =
+    "SELECT item,batch,type,time,session,action,latitude,longitude,altitude FROM inflight WHERE batch = ?1 "
+    "ORDER BY item";
+constexpr const char* kSelectAllInFlight =
+    "SELECT item,batch,type,time,session,action,latitude,longitude,altitude FROM inflight ORDER BY item";
+// Under the old id where it is free; the rows whose id is taken follow under new ones.
+constexpr const char* kRestoreInPlace =
     "INSERT OR IGNORE INTO items (id,type,time,session,action,latitude,longitude,altitude) "
-    "SELECT item,type,time,session,action,latitude,longitude,altitude FROM inflight WHERE batch = ?1";
+    "VALUES (?1,?2,?3,?4,?5,?6,?7,?8)";
+constexpr const char* kRestoreAtBack =
+    "INSERT INTO items (type,time,session,action,latitude,longitude,altitude) "
+    "SELECT type,time,session,action,latitude,longitude,altitude FROM inflight WHERE item = ?1";
+constexpr const char* kForgetItem = "DELETE FROM inflight WHERE item = ?1";
 constexpr const char* kForgetBatch = "DELETE FROM inflight WHERE batch = ?1";
-constexpr const char* kRestoreAll =
-    "INSERT OR IGNORE INTO items (id,type,time,session,action,latitude,longitude,altitude) "
-    "SELECT item,type,time,session,action,latitude,longitude,altitude FROM inflight";
-constexpr const char* kForgetAll = "DELETE FROM inflight";
-constexpr const char* kLastBatch = "SELECT IFNULL(MAX(batch),0) FROM inflight";
 constexpr const char* kCountInFlight = "SELECT count(item) FROM inflight";
+// The last batch number given out by any process; it only grows, also past rows left in flight by
+// files written before the counter existed.
+constexpr const char* kCreateBatchCounter = "CREATE TABLE IF NOT EXISTS batchcounter (last INTEGER NOT NULL)";
+constexpr const char* kSeedBatchCounter =
+    "INSERT INTO batchcounter (last) SELECT 0 WHERE NOT EXISTS (SELECT 1 FROM batchcounter)";
+constexpr const char* kNextBatch =
+    "UPDATE batchcounter SET last = MAX(last, (SELECT IFNULL(MAX(batch),0) FROM inflight)) + 1 RETURNING last";
 
 constexpr const char* kPrepareFailed = "Error: failed to prepare statement with message '%s'.";
 constexpr const char* kInsertFailed = "Error: failed to inser item with message '%s'.";
@@ -56,6 +70,17 @@ std::string format1(const char* format, const char* arg) {
   std::string s(n > 0 ? static_cast<std::size_t>(n) : 0, '\0');
   std::snprintf(s.data(), s.size() + 1, format, arg);
   return s;
+}
+
+bool isBusyCode(int rc) {
+  const int primary = rc & 0xff;
+  return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
+}
+
+// Damage in the file itself, as opposed to a file that cannot be read just now.
+bool isDamageCode(int rc) {
+  const int primary = rc & 0xff;
+  return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
 }
 
 std::string columnText(sqlite3_stmt* st, int col) {
@@ -89,6 +114,49 @@ void bindText(sqlite3_stmt* st, int index, const std::string& text) {
   sqlite3_bind_text(st, index, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
 }
 
+}  // namespace
+
+bool KXIsStoreBusy(const std::exception& e) noexcept {
+  const auto* ex = dynamic_cast<const Exception*>(&e);
+  return ex && ex->name() == KXStoreBusy;
+}
+
+// One operation on the store: holds its lock and, for the outermost operation on this thread, sets
+// the time until which the file's locks are waited for: kPatience from the start of the operation,
+// the wait for the store's own lock included. (That wait is for another thread's operation, bounded
+// the same way.) Unless told otherwise it makes sure the file has been checked and its tables exist.
+class KXDatabase::Access {
+ public:
+  explicit Access(KXDatabase& db, bool needReady = true) : db_(db) {
+    const auto deadline = std::chrono::steady_clock::now() + kPatience;
+    db_.mutex_.lock();
+    held_ = true;
+    if (db_.depth_++ == 0) db_.deadline_ = deadline;
+    if (needReady && !db_.ready_) {
+      try {
+        db_.makeReady();
+      } catch (...) {
+        release();
+        throw;
+      }
+    }
+  }
+  ~Access() { release(); }
+  Access(const Access&) = delete;
+  Access& operator=(const Access&) = delete;
+
+ private:
+  void release() noexcept {
+    if (!held_) return;
+    held_ = false;
+    --db_.depth_;
+    db_.mutex_.unlock();
+  }
+  KXDatabase& db_;
+  bool held_ = false;
+};
+
+namespace {
 struct Shared {
   std::mutex mutex;
   Ref<KXDatabase> instance;
@@ -131,7 +199,27 @@ KXDatabase::~KXDatabase() {
 }
 
 void KXDatabase::fail(const char* format) {
+  if (sqlDatabase_ && isBusyCode(sqlite3_errcode(sqlDatabase_))) failBusy();
   throw Exception(kInternalInconsistency, format1(format, sqlite3_errmsg(sqlDatabase_)));
+}
+
+void KXDatabase::failBusy() {
+  throw Exception(KXStoreBusy, "the queue '" + path_ + "' is in use (" +
+                                   (sqlDatabase_ ? sqlite3_errmsg(sqlDatabase_) : "not open") + ")");
+}
+
+void KXDatabase::checkStep(int rc, const char* format) {
+  if (isBusyCode(rc)) failBusy();
+  if (rc == SQLITE_ERROR) fail(format);
+}
+
+int KXDatabase::onBusy(void* self, int) {
+  auto* db = static_cast<KXDatabase*>(self);
+  const auto now = std::chrono::steady_clock::now();
+  if (now >= db->deadline_) return 0;
+  std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(std::chrono::milliseconds(1),
+                                                                             db->deadline_ - now));
+  return 1;
 }
 
 void KXDatabase::createDatabaseDirectory() {
@@ -141,9 +229,7 @@ void KXDatabase::createDatabaseDirectory() {
     throw Exception(kInternalInconsistency, "Failed to create kestrix directory.");
 }
 
-void KXDatabase::open() {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
-  path_ = documents_ + "/Kestrix/kestrix.sql";
+void KXDatabase::openConnection() {
   if (!platform::fileExists(path_)) std::ofstream(path_, std::ios::binary | std::ios::app);
   if (sqlite3_open(path_.c_str(), &sqlDatabase_) != SQLITE_OK) {
     std::string message = format1("Failed to open database with message '%s'.", sqlite3_errmsg(sqlDatabase_));
@@ -152,47 +238,75 @@ void KXDatabase::open() {
     engineLog("%s", message.c_str());
     throw Exception(kInternalInconsistency, message);
   }
-  // A damaged file (cut short, overwritten, not a database at all) would fail every run of the
-  // application the same way. It is kept aside for inspection and a fresh queue starts; its
-  // records are lost, the application is not.
-  std::string damage = checkIntegrity();
-  if (!damage.empty()) {
+  sqlite3_busy_handler(sqlDatabase_, &KXDatabase::onBusy, this);
+}
+
+void KXDatabase::open() {
+  Access access(*this, false);
+  path_ = documents_ + "/Kestrix/kestrix.sql";
+  openConnection();
+  try {
+    makeReady();
+  } catch (const std::exception& e) {
+    // In use elsewhere: the store opens anyway and reads the file at its first use when free.
+    if (!KXIsStoreBusy(e)) throw;
+  }
+}
+
+void KXDatabase::makeReady() {
+  Integrity integrity = checkIntegrity();
+  if (integrity.state == Integrity::Unavailable) {
+    // Locked by another connection, or an I/O or memory failure: nothing says the file is
+    // damaged, so it stays where it is and is looked at again at the next use.
+    if (!toldUnavailable_) {
+      toldUnavailable_ = true;
+      engineLog("KXDatabase: the queue '%s' cannot be read now (%s); it stays in place and is used when it can be.",
+                path_.c_str(), integrity.why.c_str());
+    }
+    failBusy();
+  }
+  if (integrity.state == Integrity::Damaged) {
+    // A damaged file (cut short, overwritten, not a database at all) would fail every run of the
+    // application the same way. It is kept aside for inspection and a fresh queue starts; its
+    // records are lost, the application is not.
     sqlite3_close(sqlDatabase_);
     sqlDatabase_ = nullptr;
     const std::string aside = moveAside();
     engineLog("KXDatabase: the queue '%s' is damaged (%s); moved it to '%s' and started a fresh one.",
-              path_.c_str(), damage.c_str(), aside.c_str());
-    std::ofstream(path_, std::ios::binary | std::ios::app);
-    if (sqlite3_open(path_.c_str(), &sqlDatabase_) != SQLITE_OK) {
-      std::string message = format1("Failed to open database with message '%s'.", sqlite3_errmsg(sqlDatabase_));
-      sqlite3_close(sqlDatabase_);
-      sqlDatabase_ = nullptr;
-      engineLog("%s", message.c_str());
-      throw Exception(kInternalInconsistency, message);
-    }
+              path_.c_str(), integrity.why.c_str(), aside.c_str());
+    openConnection();
   }
   createTableIfNeeded();
   createInFlightTableIfNeeded();
+  ready_ = true;
 }
 
-std::string KXDatabase::checkIntegrity() {
+KXDatabase::Integrity KXDatabase::checkIntegrity() {
   // quick_check reads every page of the file (a queue holds about a hundred rows).
+  Integrity result;
+  auto failed = [&](int rc) {
+    result.state = isDamageCode(rc) ? Integrity::Damaged : Integrity::Unavailable;
+    result.why = sqlite3_errmsg(sqlDatabase_);
+  };
   sqlite3_stmt* st = nullptr;
   if (sqlite3_prepare_v2(sqlDatabase_, "PRAGMA quick_check", -1, &st, nullptr) != SQLITE_OK) {
-    std::string why = sqlite3_errmsg(sqlDatabase_);
+    failed(sqlite3_errcode(sqlDatabase_));
     sqlite3_finalize(st);
-    return why;
+    return result;
   }
-  std::string why;
   int rc = sqlite3_step(st);
   if (rc == SQLITE_ROW) {
+    // Anything but "ok" is the check naming damage.
     std::string first = columnText(st, 0);
-    if (first != "ok") why = first.empty() ? "integrity check failed" : first;
+    if (first != "ok") {
+      result.state = Integrity::Damaged;
+      result.why = first.empty() ? "integrity check failed" : first;
+    }
   } else if (rc != SQLITE_DONE) {
-    why = sqlite3_errmsg(sqlDatabase_);
+    failed(rc);
   }
   sqlite3_finalize(st);
-  return why;
+  return result;
 }
 
 std::string KXDatabase::moveAside() {
@@ -218,11 +332,12 @@ void KXDatabase::runSchemaStatement(const char* sql, const char* failure) {
   if (!st.prepared()) fail(kPrepareFailed);
   int rc = st.step();
   st.finalize();
-  if (rc == SQLITE_ERROR) fail(failure);
+  checkStep(rc, failure);
 }
 
 void KXDatabase::createInFlightTableIfNeeded() {
   runSchemaStatement(kCreateInFlight, "Error: failed to create table with message '%s'.");
+  runSchemaStatement(kCreateBatchCounter, "Error: failed to create table with message '%s'.");
 }
 
 void KXDatabase::createTableIfNeeded() {
@@ -231,14 +346,14 @@ void KXDatabase::createTableIfNeeded() {
 
 void KXDatabase::dropTable() {
   {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    Access access(*this);
     runSchemaStatement(kDropTable, "Error: failed to drop table with message '%s'.");
   }
   createTableIfNeeded();
 }
 
 void KXDatabase::storeAction(const KXAction& action) {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  Access access(*this);
   const std::string time = action.timeString();
   Statement st(sqlDatabase_, kInsertAction);
   if (!st.prepared()) fail(kPrepareFailed);
@@ -248,11 +363,11 @@ void KXDatabase::storeAction(const KXAction& action) {
   bindText(st.get(), 4, action.action());
   int rc = st.step();
   st.finalize();
-  if (rc == SQLITE_ERROR) fail(kInsertFailed);
+  checkStep(rc, kInsertFailed);
 }
 
 void KXDatabase::storeGeo(const KXGeo& geo) {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  Access access(*this);
   const std::string time = geo.timeString();
   Statement st(sqlDatabase_, kInsertGeo);
   if (!st.prepared()) fail(kPrepareFailed);
@@ -264,11 +379,11 @@ void KXDatabase::storeGeo(const KXGeo& geo) {
   sqlite3_bind_double(st.get(), 6, static_cast<double>(geo.alt()));
   int rc = st.step();
   st.finalize();
-  if (rc == SQLITE_ERROR) fail(kInsertFailed);
+  checkStep(rc, kInsertFailed);
 }
 
 std::vector<Ref<KXRecord>> KXDatabase::oldestActions(int count) {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  Access access(*this);
   std::vector<Ref<KXRecord>> result;
   std::string deleteText = kDeletePrefix;
   {
@@ -276,7 +391,8 @@ std::vector<Ref<KXRecord>> KXDatabase::oldestActions(int count) {
     if (!st.prepared()) fail(kPrepareFailed);
     sqlite3_bind_int(st.get(), 1, count);
     bool first = true;
-    while (st.step() == SQLITE_ROW) {
+    int rc;
+    while ((rc = st.step()) == SQLITE_ROW) {
       sqlite3_int64 id = sqlite3_column_int64(st.get(), 0);
       if (id < INT_MIN || id > INT_MAX) {
         // Formatting such an id as a 32-bit number would delete some other row (or none) and
@@ -304,24 +420,26 @@ std::vector<Ref<KXRecord>> KXDatabase::oldestActions(int count) {
         result.push_back(geo);
       }
     }
+    // Nothing has been deleted yet: a file in use leaves the queue as it was.
+    if (isBusyCode(rc)) failBusy();
   }
   deleteText += ')';
   Statement del(sqlDatabase_, deleteText.c_str());
   if (!del.prepared()) fail(kPrepareFailed);
   int rc = del.step();
   del.finalize();
-  if (rc == SQLITE_ERROR) fail("Error: failed to delete items with message '%s'.");
+  checkStep(rc, "Error: failed to delete items with message '%s'.");
   return result;
 }
 
 int KXDatabase::numItems() {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  Access access(*this);
   Statement st(sqlDatabase_, kCount);
   if (!st.prepared()) fail(kPrepareFailed);
   int rc = st.step();
   int n = rc == SQLITE_ROW ? sqlite3_column_int(st.get(), 0) : 0;
   st.finalize();
-  if (rc == SQLITE_ERROR) fail(kInsertFailed);
+  checkStep(rc, kInsertFailed);
   return n;
 }
 
@@ -353,21 +471,30 @@ class KXDatabase::Transaction {
 };
 
 void KXDatabase::inTransaction(const std::function<void()>& fn) {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  Access access(*this);
   Transaction tx(*this);
   fn();
   tx.commit();
 }
 
+std::int64_t KXDatabase::nextBatchNumber() {
+  runSchemaStatement(kSeedBatchCounter, "Error: failed to number a batch with message '%s'.");
+  Statement st(sqlDatabase_, kNextBatch);
+  if (!st.prepared()) fail(kPrepareFailed);
+  int rc = st.step();
+  const std::int64_t number = rc == SQLITE_ROW ? sqlite3_column_int64(st.get(), 0) : 0;
+  if (rc == SQLITE_ROW) rc = st.step();
+  st.finalize();
+  checkStep(rc, "Error: failed to number a batch with message '%s'.");
+  if (number <= 0) throw Exception(kInternalInconsistency, "Error: failed to number a batch.");
+  return number;
+}
+
 std::vector<Ref<KXRecord>> KXDatabase::takeOldestActionsInFlight(int count, std::int64_t* batch) {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
-  if (nextBatch_ == 0) {
-    Statement last(sqlDatabase_, kLastBatch);
-    if (!last.prepared()) fail(kPrepareFailed);
-    nextBatch_ = (last.step() == SQLITE_ROW ? sqlite3_column_int64(last.get(), 0) : 0) + 1;
-  }
-  const std::int64_t number = nextBatch_++;
+  Access access(*this);
   Transaction tx(*this);
+  // Numbered inside the write transaction: no other connection can take the same number.
+  const std::int64_t number = nextBatchNumber();
   {
     Statement keep(sqlDatabase_, kKeepInFlight);
     if (!keep.prepared()) fail(kPrepareFailed);
@@ -375,7 +502,7 @@ std::vector<Ref<KXRecord>> KXDatabase::takeOldestActionsInFlight(int count, std:
     sqlite3_bind_int(keep.get(), 2, count);
     int rc = keep.step();
     keep.finalize();
-    if (rc == SQLITE_ERROR) fail("Error: failed to keep items in flight with message '%s'.");
+    checkStep(rc, "Error: failed to keep items in flight with message '%s'.");
   }
   std::vector<Ref<KXRecord>> records = oldestActions(count);
   tx.commit();
@@ -384,53 +511,82 @@ std::vector<Ref<KXRecord>> KXDatabase::takeOldestActionsInFlight(int count, std:
 }
 
 void KXDatabase::endInFlight(std::int64_t batch) {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  Access access(*this);
   Statement st(sqlDatabase_, kForgetBatch);
   if (!st.prepared()) fail(kPrepareFailed);
   sqlite3_bind_int64(st.get(), 1, batch);
   int rc = st.step();
   st.finalize();
-  if (rc == SQLITE_ERROR) fail("Error: failed to delete items with message '%s'.");
+  checkStep(rc, "Error: failed to delete items with message '%s'.");
 }
 
-int KXDatabase::restore(const char* sql, std::int64_t batch) {
-  Statement st(sqlDatabase_, sql);
-  if (!st.prepared()) fail(kPrepareFailed);
-  if (batch) sqlite3_bind_int64(st.get(), 1, batch);
-  int rc = st.step();
-  st.finalize();
-  if (rc == SQLITE_ERROR) fail(kInsertFailed);
-  return sqlite3_changes(sqlDatabase_);
+int KXDatabase::restoreRows(const char* select, std::int64_t batch, const std::vector<std::int64_t>& keep) {
+  std::vector<std::int64_t> restored, atBack;
+  {
+    Statement rows(sqlDatabase_, select);
+    if (!rows.prepared()) fail(kPrepareFailed);
+    if (batch) sqlite3_bind_int64(rows.get(), 1, batch);
+    Statement insert(sqlDatabase_, kRestoreInPlace);
+    if (!insert.prepared()) fail(kPrepareFailed);
+    int rc;
+    while ((rc = rows.step()) == SQLITE_ROW) {
+      const std::int64_t item = sqlite3_column_int64(rows.get(), 0);
+      if (std::find(keep.begin(), keep.end(), sqlite3_column_int64(rows.get(), 1)) != keep.end()) continue;
+      sqlite3_reset(insert.get());
+      sqlite3_bind_int64(insert.get(), 1, item);
+      for (int col = 2; col <= 8; ++col) sqlite3_bind_value(insert.get(), col, sqlite3_column_value(rows.get(), col));
+      int irc = insert.step();
+      checkStep(irc, kInsertFailed);
+      restored.push_back(item);
+      // The id was given to another row meanwhile (the table was made anew): not dropped, but
+      // put back behind everything under a new id, after every row that could keep its own.
+      if (sqlite3_changes(sqlDatabase_) == 0) atBack.push_back(item);
+    }
+    checkStep(rc, kInsertFailed);
+  }
+  for (std::int64_t item : atBack) {
+    Statement st(sqlDatabase_, kRestoreAtBack);
+    if (!st.prepared()) fail(kPrepareFailed);
+    sqlite3_bind_int64(st.get(), 1, item);
+    int rc = st.step();
+    st.finalize();
+    checkStep(rc, kInsertFailed);
+  }
+  for (std::int64_t item : restored) {
+    Statement st(sqlDatabase_, kForgetItem);
+    if (!st.prepared()) fail(kPrepareFailed);
+    sqlite3_bind_int64(st.get(), 1, item);
+    int rc = st.step();
+    st.finalize();
+    checkStep(rc, "Error: failed to delete items with message '%s'.");
+  }
+  return static_cast<int>(restored.size());
 }
 
 int KXDatabase::restoreInFlight(std::int64_t batch) {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  Access access(*this);
   Transaction tx(*this);
-  int n = restore(kRestoreBatch, batch);
-  endInFlight(batch);
+  int n = restoreRows(kSelectBatch, batch, {});
   tx.commit();
   return n;
 }
 
-int KXDatabase::restoreAllInFlight() {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+int KXDatabase::restoreAllInFlight(const std::vector<std::int64_t>& keep) {
+  Access access(*this);
   Transaction tx(*this);
-  int n = restore(kRestoreAll, 0);
-  Statement st(sqlDatabase_, kForgetAll);
-  if (!st.prepared()) fail(kPrepareFailed);
-  int rc = st.step();
-  st.finalize();
-  if (rc == SQLITE_ERROR) fail("Error: failed to delete items with message '%s'.");
+  int n = restoreRows(kSelectAllInFlight, 0, keep);
   tx.commit();
   return n;
 }
 
 int KXDatabase::numInFlight() {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  Access access(*this);
   Statement st(sqlDatabase_, kCountInFlight);
   if (!st.prepared()) fail(kPrepareFailed);
   int rc = st.step();
   int n = rc == SQLITE_ROW ? sqlite3_column_int(st.get(), 0) : 0;
+  st.finalize();
+  checkStep(rc, kInsertFailed);
   return n;
 }
 

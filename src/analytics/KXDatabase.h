@@ -1,10 +1,21 @@
 #pragma once
 // The analytics client's persistent queue: one SQLite file "<documents>/Kestrix/kestrix.sql" with
 // the table items, holding action and geo records until they are uploaded. Queue order is id
-// order. A damaged file found at opening is moved aside (one log line) and a fresh queue starts. Every operation holds the store's own recursive lock for its whole SQL work; failures
-// raise Exception(kInternalInconsistency, <message>) after the lock is released.
+// order. A damaged file (SQLite reports corruption, or the integrity check names damage) is moved
+// aside with one log line and a fresh queue starts; a file that cannot be read for any other reason
+// (locked by another connection, an I/O or memory error) stays where it is, with one log line, and
+// is checked again at the next use. Every operation holds the store's own recursive lock for its
+// whole SQL work; failures raise Exception(kInternalInconsistency, <message>) after the lock is
+// released.
+//
+// No operation waits long for the file: the file's locks are waited for until kPatience after the
+// operation began (the wait for the store's own lock counted in), after which the operation raises
+// Exception(KXStoreBusy, ...) having changed nothing. Callers hold on to what they meant to write
+// and try again later.
+#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <exception>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -16,6 +27,10 @@ struct sqlite3;
 
 namespace peckish {
 
+// Name of the exception raised when the store is in use elsewhere or cannot be read just now.
+inline constexpr const char* KXStoreBusy = "KXStoreBusy";
+bool KXIsStoreBusy(const std::exception& e) noexcept;
+
 class KXDatabase final : public Object {
  public:
   // The shared store on platform::documentsDirectory(), opened on first use.
@@ -23,6 +38,9 @@ class KXDatabase final : public Object {
   // Tests: close and forget the shared store, so the next sharedDatabase() opens afresh (for
   // example after PECKISH_DATA_DIR changed).
   static void purgeShared();
+
+  // Longest wait of one operation for the store (its own lock and the file's).
+  static constexpr std::chrono::milliseconds kPatience{20};
 
   // Opens (creating if need be) the store under platform::documentsDirectory().
   KXDatabase();
@@ -46,34 +64,52 @@ class KXDatabase final : public Object {
   // are not lost.
   //
   // Takes up to count records like oldestActions and, in the same transaction, keeps their rows
-  // in flight under a new batch number (written to *batch; 0 when nothing was taken).
+  // in flight under a new batch number (written to *batch; 0 when nothing was taken). Batch
+  // numbers come from a counter in the file, so that processes sharing it never use one twice.
   std::vector<Ref<KXRecord>> takeOldestActionsInFlight(int count, std::int64_t* batch);
   // The exchange of the batch is over: forgets its rows.
   void endInFlight(std::int64_t batch);
   // Puts the rows of one batch back into the queue under their original ids, so they return to
-  // the places they were taken from, and forgets them. Returns the number of rows put back.
+  // the places they were taken from, and forgets them. A row whose id has been given to another
+  // row since goes to the back of the queue under a new id. Returns the number of rows put back.
   int restoreInFlight(std::int64_t batch);
-  // The same for every batch (rows left behind by a process that ended during an exchange).
-  int restoreAllInFlight();
+  // The same for every batch but those in keep (rows left behind by processes that ended during
+  // an exchange).
+  int restoreAllInFlight(const std::vector<std::int64_t>& keep = {});
   int numInFlight();
   // Runs fn as one transaction under the store's lock: committed when fn returns, rolled back
   // when it throws. Inside another transaction fn simply joins it.
   void inTransaction(const std::function<void()>& fn);
 
   const std::string& databasePath() const noexcept { return path_; }
-  // The store's lock, for callers that need several operations as one.
-  std::recursive_mutex& lock() noexcept { return mutex_; }
+  // False while the file has not been read yet (it was in use when the store was opened).
+  bool ready() const noexcept { return ready_; }
 
  private:
+  class Access;
+  class Transaction;
+  struct Integrity {
+    enum { Sound, Damaged, Unavailable } state = Sound;
+    std::string why;
+  };
+
   void open();
-  // Empty when the open file reads as a sound database, else what is wrong with it.
-  std::string checkIntegrity();
+  // Checks the file and makes the tables; raises KXStoreBusy (one log line the first time) while
+  // the file cannot be read, and moves a damaged file aside.
+  void makeReady();
+  void openConnection();
+  Integrity checkIntegrity();
   // Renames the damaged file (and its journal) to kestrix.sql.damaged-<time>; returns the new name.
   std::string moveAside();
   void createInFlightTableIfNeeded();
-  int restore(const char* sql, std::int64_t batch);
-  class Transaction;
+  // Restores the rows the statement selects (item, batch and the row's columns); returns how many.
+  int restoreRows(const char* select, std::int64_t batch, const std::vector<std::int64_t>& keep);
+  std::int64_t nextBatchNumber();
   [[noreturn]] void fail(const char* format);
+  [[noreturn]] void failBusy();
+  // A step result that means the file is in use raises KXStoreBusy; SQLITE_ERROR fails with format.
+  void checkStep(int rc, const char* format);
+  static int onBusy(void* self, int count);
   // Prepares, steps and finalises one statement without bindings; fails with the given text when
   // the step reports an error.
   void runSchemaStatement(const char* sql, const char* failure);
@@ -82,7 +118,10 @@ class KXDatabase final : public Object {
   std::string path_;
   sqlite3* sqlDatabase_ = nullptr;
   std::recursive_mutex mutex_;
-  std::int64_t nextBatch_ = 0;  // 0: not read from the side table yet
+  int depth_ = 0;  // nested operations on this thread
+  std::chrono::steady_clock::time_point deadline_{};  // of the outermost operation
+  bool ready_ = false;
+  bool toldUnavailable_ = false;
 };
 
 }  // namespace peckish

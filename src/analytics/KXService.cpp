@@ -98,15 +98,60 @@ KXService::KXService() {
   locationManager_.setDelegate(this);
   session_ = makeSession();
   database_ = KXDatabase::sharedDatabase();
+  const std::string& store = database_->databasePath();
+  ownerLock_ = platform::FileLock::tryLock(store + ".owner", platform::FileLock::Mode::Exclusive);
+  usersLockPath_ = store + ".users";
+  if (!ownerLock_.held()) {
+    // The owner takes this lock exclusively, for a moment, only to learn whether anyone else runs.
+    for (int attempt = 0; attempt < 50 && !userLock_.held(); ++attempt) {
+      userLock_ = platform::FileLock::tryLock(usersLockPath_, platform::FileLock::Mode::Shared);
+      if (!userLock_.held()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    engineLog("KXService: another instance owns the queue '%s'; this one puts back only the batches it takes.",
+              store.c_str());
+  }
   // Batches whose exchange an earlier process never finished go back where they were taken from.
-  recoveredAtStart_ = database_->restoreAllInFlight();
+  recoverIfOwner();
   KXSpeedServer::sharedServer()->setServerDelegate(this);
   uploadTimer_ = platform::RunLoop::main().addTimer(kUploadInterval, true, Callback<void()>(this, &KXService::phoneHome));
   terminateObserver_ = platform::NotificationCenter::defaultCenter().addObserver(
       platform::kApplicationWillTerminateNotification, [this](void*) { applicationWillTerminate(); });
 }
 
-KXService::~KXService() { locationManager_.setDelegate(nullptr); }
+KXService::~KXService() {
+  locationManager_.setDelegate(nullptr);
+  std::map<std::thread::id, std::thread> threads;
+  {
+    std::lock_guard<std::mutex> lock(threadsMutex_);
+    threads.swap(threads_);
+  }
+  // The last reference may go on one of the service's own threads, which cannot join itself.
+  for (auto& [id, thread] : threads) {
+    if (!thread.joinable()) continue;
+    if (id == std::this_thread::get_id())
+      thread.detach();
+    else
+      thread.join();
+  }
+}
+
+void KXService::recoverIfOwner() {
+  if (recovered_ || !ownerLock_.held()) return;
+  // Another instance's batch may be on the wire; while any runs, rows in flight are left alone.
+  platform::FileLock alone = platform::FileLock::tryLock(usersLockPath_, platform::FileLock::Mode::Exclusive);
+  if (!alone.held()) return;
+  std::lock_guard<std::mutex> lock(inFlightMutex_);
+  std::vector<std::int64_t> ours;
+  for (const auto& [request, entry] : inFlight_) ours.push_back(entry.batch);
+  try {
+    recoveredAtStart_ += database_->restoreAllInFlight(ours);
+    recovered_ = true;
+  } catch (const std::exception& e) {
+    if (KXIsStoreBusy(e)) return;  // again at the next tick
+    engineLog("KXService: %s", e.what());
+    recovered_ = true;  // the rows wait for the next start
+  }
+}
 
 void KXService::detachFromRunLoop() {
   platform::RunLoop& loop = platform::RunLoop::main();
@@ -126,9 +171,16 @@ void KXService::startAnalysisUsingLocation(bool trackLocation) {
   analyzing_ = true;
   trackLocation_ = trackLocation;
   if (trackLocation) locationManager_.startUpdatingLocation();
-  if (Ref<KXRequest> request = takeBatch()) {
-    KXSpeedServer::sharedServer()->setServerDelegate(this);
-    startThread([this, request] { phoneHomeThread(request); });
+  // Rows an earlier process left in flight go first, should the store have been in use when the
+  // service was made and be free now.
+  recoverIfOwner();
+  try {
+    if (Ref<KXRequest> request = takeBatch()) {
+      KXSpeedServer::sharedServer()->setServerDelegate(this);
+      startThread([this, request] { phoneHomeThread(request); });
+    }
+  } catch (const std::exception& e) {
+    if (!KXIsStoreBusy(e)) throw;  // the store is in use: the first tick that finds it free sends
   }
   // Logged after the batch was taken, so it travels in a later one.
   logAction(kAnalysisStarted);
@@ -136,10 +188,59 @@ void KXService::startAnalysisUsingLocation(bool trackLocation) {
 
 void KXService::logAction(const std::string& name) {
   if (!analyzing_ || characterCount(name) > kMaxActionLength) return;
-  auto action = make<KXAction>(name, session_);
-  std::lock_guard<std::recursive_mutex> lock(database_->lock());
-  if (database_->numItems() > kMaxItemsBeforeAction) database_->oldestActions(1);
-  database_->storeAction(*action);
+  storeRecord(make<KXAction>(name, session_), kMaxItemsBeforeAction);
+}
+
+void KXService::writeRecord(const Held& held) {
+  if (database_->numItems() > held.limit) database_->oldestActions(1);
+  if (auto* geo = dynamic_cast<KXGeo*>(held.record.get()))
+    database_->storeGeo(*geo);
+  else if (auto* action = dynamic_cast<KXAction*>(held.record.get()))
+    database_->storeAction(*action);
+}
+
+void KXService::storeRecord(const Ref<KXRecord>& record, int limit) {
+  std::lock_guard<std::mutex> lock(heldMutex_);
+  const Held held{record, limit};
+  try {
+    // Held records were logged first and are written first; the new one goes with them.
+    database_->inTransaction([&] {
+      for (const Held& h : held_) writeRecord(h);
+      writeRecord(held);
+    });
+    held_.clear();
+    toldHeldFull_ = false;
+    return;
+  } catch (const std::exception& e) {
+    if (!KXIsStoreBusy(e)) throw;
+  }
+  if (held_.size() >= kMaxHeld) {
+    if (!toldHeldFull_) engineLog("KXService: the queue is in use; records are dropped until it is free.");
+    toldHeldFull_ = true;
+    return;
+  }
+  held_.push_back(held);
+}
+
+bool KXService::flushHeld() {
+  std::lock_guard<std::mutex> lock(heldMutex_);
+  if (held_.empty()) return true;
+  try {
+    database_->inTransaction([&] {
+      for (const Held& h : held_) writeRecord(h);
+    });
+  } catch (const std::exception& e) {
+    if (!KXIsStoreBusy(e)) engineLog("KXService: %s", e.what());
+    return false;
+  }
+  held_.clear();
+  toldHeldFull_ = false;
+  return true;
+}
+
+int KXService::heldRecords() const {
+  std::lock_guard<std::mutex> lock(heldMutex_);
+  return static_cast<int>(held_.size());
 }
 
 void KXService::stopAnalysis() {
@@ -150,19 +251,63 @@ void KXService::stopAnalysis() {
 }
 
 void KXService::applicationWillTerminate() {
-  stopAnalysis();
-  writeBackAllInFlight();
+  const auto start = std::chrono::steady_clock::now();
+  const auto wait = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+      std::chrono::duration<double>(kTerminationWait));
+  try {
+    stopAnalysis();
+  } catch (const std::exception& e) {
+    engineLog("KXService: %s", e.what());
+  }
+  // What the store still owes (batches in flight back to their places, refused endings, held
+  // records), tried while it is in use for up to half the wait; rows left in flight are put back
+  // by the next start.
+  for (;;) {
+    bool done = writeBackAllInFlight();
+    done = settleAllPending() && done;
+    done = flushHeld() && done;
+    if (done || std::chrono::steady_clock::now() - start >= wait / 2) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  if (const int lost = heldRecords())
+    engineLog("KXService: the queue is still in use at exit; %d records are not kept.", lost);
+  stopThreads(start + wait);
+}
+
+void KXService::stopThreads(std::chrono::steady_clock::time_point deadline) {
+  stopping_ = true;
+  {
+    std::lock_guard<std::mutex> lock(locationMutex_);
+    locationUpdated_.notify_all();
+  }
+  KXSpeedServer* transport = Singleton<KXSpeedServer>::exists() ? KXSpeedServer::sharedServer() : nullptr;
+  if (transport) transport->cancelExchanges();
+  std::unique_lock<std::mutex> lock(threadsMutex_);
+  const bool idle = threadsIdle_.wait_until(lock, deadline, [this] { return threadsRunning_ == 0; });
+  reapThreadsLocked();
+  if (!idle) {
+    // Stuck where nothing can interrupt it (a name lookup): it keeps the service alive, and the
+    // transport stays cancelled so it sends nothing once it comes back.
+    engineLog("KXService: %d upload threads still running at exit.", threadsRunning_);
+    return;
+  }
+  if (transport) transport->allowExchanges();
+  stopping_ = false;
 }
 
 // ---- uploads ---------------------------------------------------------------------------------
 
 void KXService::phoneHome() {
-  // A store failure is reported in the log; it must not unwind through the main run loop.
+  // A store failure is reported in the log; it must not unwind through the main run loop. A store
+  // in use elsewhere is simply tried again at the next tick.
   try {
+    settleAllPending();
+    flushHeld();
+    recoverIfOwner();
     if (database_->numItems() <= 0) return;
     if (Ref<KXRequest> request = takeBatch()) startThread([this, request] { phoneHomeThread(request); });
   } catch (const std::exception& e) {
-    engineLog("KXService: %s", e.what());
+    if (!KXIsStoreBusy(e)) engineLog("KXService: %s", e.what());
   }
 }
 
@@ -181,21 +326,40 @@ void KXService::phoneHomeThread(const Ref<KXRequest>& request) {
 }
 
 void KXService::startThread(std::function<void()> body) {
-  {
-    std::lock_guard<std::mutex> lock(threadsMutex_);
-    ++threadsRunning_;
-  }
+  std::lock_guard<std::mutex> lock(threadsMutex_);
+  reapThreadsLocked();
+  ++threadsRunning_;
   ++threadsStarted_;
   Ref<KXService> self(this);
-  std::thread([self, body = std::move(body)] {
+  std::thread thread([self, body = std::move(body)]() mutable {
     try {
       body();
     } catch (const std::exception& e) {
       engineLog("KXService: %s", e.what());
     }
-    std::lock_guard<std::mutex> lock(self->threadsMutex_);
+    body = nullptr;  // what the work held goes before the thread counts as finished
+    std::lock_guard<std::mutex> done(self->threadsMutex_);
+    self->finished_.push_back(std::this_thread::get_id());
     if (--self->threadsRunning_ == 0) self->threadsIdle_.notify_all();
-  }).detach();
+  });
+  const std::thread::id id = thread.get_id();
+  threads_.emplace(id, std::move(thread));
+}
+
+void KXService::reapThreadsLocked() {
+  for (std::thread::id id : finished_) {
+    auto it = threads_.find(id);
+    if (it == threads_.end() || id == std::this_thread::get_id()) continue;
+    it->second.join();  // past its last use of the service: returns at once
+    threads_.erase(it);
+  }
+  finished_.clear();
+}
+
+int KXService::threadsAlive() {
+  std::lock_guard<std::mutex> lock(threadsMutex_);
+  reapThreadsLocked();
+  return static_cast<int>(threads_.size());
 }
 
 bool KXService::waitForThreads(double seconds) {
@@ -210,76 +374,134 @@ Ref<KXRequest> KXService::takeBatch(const Ref<KXRecord>& extra) {
   if (records.empty() && !extra) return nullptr;
   if (extra) records.push_back(extra);
   auto request = make<KXRequest>(std::move(records));
-  if (batch) inFlight_[request.get()] = InFlight{batch, false};
+  if (batch) inFlight_[request.get()] = InFlight{request, batch, false, Settle::None};
   return request;
 }
 
-void KXService::endInFlight(KXRequest* request) {
+void KXService::endInFlight(KXRequest* request) { settleInFlight(request, Settle::End); }
+
+void KXService::writeBackInFlight(KXRequest* request) { settleInFlight(request, Settle::Restore); }
+
+void KXService::settleInFlight(KXRequest* request, Settle how) {
   std::lock_guard<std::mutex> lock(inFlightMutex_);
   auto it = inFlight_.find(request);
   if (it == inFlight_.end()) return;
-  InFlight entry = it->second;
-  inFlight_.erase(it);
-  if (!entry.writtenBack) database_->endInFlight(entry.batch);
+  InFlight& entry = it->second;
+  if (entry.writtenBack) {  // already back in the queue since termination
+    inFlight_.erase(it);
+    return;
+  }
+  if (entry.pending == Settle::None) entry.pending = how;  // a decided ending is not changed
+  if (settle(entry)) inFlight_.erase(it);
 }
 
-void KXService::writeBackInFlight(KXRequest* request) {
-  std::lock_guard<std::mutex> lock(inFlightMutex_);
-  auto it = inFlight_.find(request);
-  if (it == inFlight_.end()) return;
-  InFlight entry = it->second;
-  inFlight_.erase(it);
-  if (!entry.writtenBack) database_->restoreInFlight(entry.batch);
+bool KXService::settle(InFlight& entry) {
+  try {
+    switch (entry.pending) {
+      case Settle::None:
+        return false;
+      case Settle::End:
+        database_->endInFlight(entry.batch);
+        break;
+      case Settle::PutBack:
+        putBack(*entry.request, entry.batch);
+        break;
+      case Settle::Restore:
+        database_->restoreInFlight(entry.batch);
+        break;
+    }
+    return true;
+  } catch (const std::exception& e) {
+    // Kept, and tried again at the next tick; its rows stay in flight meanwhile.
+    if (!KXIsStoreBusy(e)) engineLog("KXService: %s", e.what());
+    return false;
+  }
 }
 
-void KXService::writeBackAllInFlight() {
+bool KXService::settleAllPending() {
   std::lock_guard<std::mutex> lock(inFlightMutex_);
+  bool done = true;
+  for (auto it = inFlight_.begin(); it != inFlight_.end();) {
+    if (it->second.pending != Settle::None && !settle(it->second)) {
+      done = false;
+      ++it;
+    } else if (it->second.pending != Settle::None) {
+      it = inFlight_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  return done;
+}
+
+void KXService::putBack(const KXRequest& request, std::int64_t batch) {
+  // The records go back behind the newer ones, and the batch stops being in flight, together.
+  database_->inTransaction([&] {
+    for (const Ref<KXRecord>& record : request.payload()) {
+      if (dynamic_cast<KXAd*>(record.get())) break;  // the ad record is last and not stored
+      if (auto* geo = dynamic_cast<KXGeo*>(record.get()))
+        database_->storeGeo(*geo);
+      else if (auto* action = dynamic_cast<KXAction*>(record.get()))
+        database_->storeAction(*action);
+    }
+    if (batch) database_->endInFlight(batch);
+  });
+}
+
+bool KXService::writeBackAllInFlight() {
+  std::lock_guard<std::mutex> lock(inFlightMutex_);
+  bool done = true;
   for (auto& [request, entry] : inFlight_) {
-    if (entry.writtenBack) continue;
+    if (entry.writtenBack || entry.pending != Settle::None) continue;
     try {
       database_->restoreInFlight(entry.batch);
       entry.writtenBack = true;
     } catch (const std::exception& e) {
-      engineLog("KXService: %s", e.what());
+      if (!KXIsStoreBusy(e)) engineLog("KXService: %s", e.what());
+      done = false;
     }
   }
+  return done;
 }
 
 int KXService::uploadsInFlight() const {
   std::lock_guard<std::mutex> lock(inFlightMutex_);
   int n = 0;
   for (const auto& [request, entry] : inFlight_)
-    if (!entry.writtenBack) ++n;
+    if (!entry.writtenBack && entry.pending == Settle::None) ++n;
+  return n;
+}
+
+int KXService::batchesPending() const {
+  std::lock_guard<std::mutex> lock(inFlightMutex_);
+  int n = 0;
+  for (const auto& [request, entry] : inFlight_)
+    if (entry.pending != Settle::None) ++n;
   return n;
 }
 
 void KXService::failedToCompleteRequest(KXRequest* request, KXError* error) {
   if (!request) return;
   bool adRequest = false;
+  for (const Ref<KXRecord>& record : request->payload())
+    if (dynamic_cast<KXAd*>(record.get())) adRequest = true;
   {
     std::lock_guard<std::mutex> lock(inFlightMutex_);
-    std::int64_t batch = 0;
-    bool putBack = true;
     if (auto it = inFlight_.find(request); it != inFlight_.end()) {
-      batch = it->second.batch;
-      putBack = !it->second.writtenBack;  // already back in the queue since termination
-      inFlight_.erase(it);
-    }
-    // The records go back behind the newer ones, and the batch stops being in flight, together.
-    database_->inTransaction([&] {
-      for (const Ref<KXRecord>& record : request->payload()) {
-        if (dynamic_cast<KXAd*>(record.get())) {
-          adRequest = true;
-          break;
-        }
-        if (!putBack) continue;
-        if (auto* geo = dynamic_cast<KXGeo*>(record.get()))
-          database_->storeGeo(*geo);
-        else if (auto* action = dynamic_cast<KXAction*>(record.get()))
-          database_->storeAction(*action);
+      InFlight& entry = it->second;
+      if (entry.writtenBack) {
+        inFlight_.erase(it);
+      } else {
+        entry.pending = Settle::PutBack;
+        if (settle(entry)) inFlight_.erase(it);
       }
-      if (batch && putBack) database_->endInFlight(batch);
-    });
+    } else {
+      try {
+        putBack(*request, 0);
+      } catch (const std::exception& e) {
+        engineLog("KXService: %s", e.what());
+      }
+    }
   }
   if (adRequest) {
     requestingAd_ = false;
@@ -303,12 +525,8 @@ void KXService::locationManagerDidUpdateToLocation(platform::LocationManager&, c
     geoTimer_ = loop.addTimer(kFreshnessDelay, false, Callback<void()>(this, &KXService::maintainLocationFreshness));
   // Every fix is stored, analysing or not; it is in the store before a waiting ad request wakes,
   // so that request carries it.
-  auto geo = KXGeo::withLocation(newLocation.latitude, newLocation.longitude, newLocation.altitude, session_);
-  {
-    std::lock_guard<std::recursive_mutex> lock(database_->lock());
-    if (database_->numItems() > kMaxItemsBeforeGeo) database_->oldestActions(1);
-    database_->storeGeo(*geo);
-  }
+  storeRecord(KXGeo::withLocation(newLocation.latitude, newLocation.longitude, newLocation.altitude, session_),
+              kMaxItemsBeforeGeo);
   std::lock_guard<std::mutex> lock(locationMutex_);
   location_ = newLocation;
   locationUpdated_.notify_all();
@@ -362,11 +580,15 @@ void KXService::waitForLocationToRequestAdUsingLocation(bool usingLocation) {
     {
       std::unique_lock<std::mutex> lock(locationMutex_);
       const bool answered = locationUpdated_.wait_for(lock, std::chrono::duration<double>(locationWaitTimeout_.load()),
-                                                      [this] { return location_.has_value() || locFailed_; });
+                                                      [this] { return location_.has_value() || locFailed_ || stopping_; });
       // No word from the location service in time counts as its failure.
       if (!answered) locFailed_ = true;
     }
     if (!trackLocation_) locationManager_.stopUpdatingLocation();
+  }
+  if (stopping_) {  // the application is ending: no request any more
+    requestingAd_ = false;
+    return;
   }
   bool failed;
   {
@@ -379,7 +601,14 @@ void KXService::waitForLocationToRequestAdUsingLocation(bool usingLocation) {
     deliverFailureWithError(KXError::errorWithDomain(KXLocationErrorDomain, KXErrorLocationFailed));
   }
   // The request goes out either way: the oldest batch with the ad record last.
-  Ref<KXRequest> request = takeBatch(make<KXAd>(usingLocation, session_));
+  Ref<KXRecord> ad = make<KXAd>(usingLocation, session_);
+  Ref<KXRequest> request;
+  try {
+    request = takeBatch(ad);
+  } catch (const std::exception& e) {
+    if (!KXIsStoreBusy(e)) throw;
+    request = make<KXRequest>(std::vector<Ref<KXRecord>>{ad});  // the store is in use: the ad alone
+  }
   Ref<KXResponse> response;
   try {
     response = KXSpeedServer::sharedServer()->sendRequest(request);

@@ -9,21 +9,40 @@
 // A batch stays in the store's side table while its exchange runs: at termination batches still
 // in flight are put back into the queue, and rows left behind by a process that died during an
 // exchange are put back when the next process creates the service. Delivery is therefore at least
-// once; a duplicate is possible only for a batch whose exchange was cut off.
+// once; a duplicate is possible only for a batch whose exchange was cut off. A batch is forgotten
+// only once the statement that ends it (delivered, put back, written back) has committed; when the
+// store refuses, the statement is tried again at the next upload tick.
+//
+// Several processes may share one data folder. The first service to take the queue's owner lock
+// (an advisory file lock beside the store, held for the life of the service) owns the queue: only
+// it puts back rows left in flight by earlier processes, and only while no other instance is
+// running. Any other instance logs and uploads as usual and puts back only batches it took itself.
+//
+// A record that meets a store in use elsewhere is held in memory (up to kMaxHeld, the oldest kept)
+// and written, in order, at the next use of the store that finds it free; the main thread never
+// waits more than about KXDatabase::kPatience twice over for the store.
+//
+// At termination the upload and ad threads still running are cancelled and joined, at most
+// kTerminationWait in all, after batches in flight were written back.
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "analytics/KXError.h"
 #include "analytics/KXJSONValue.h"
 #include "analytics/KXSpeedServer.h"
 #include "core/Object.h"
 #include "core/Singleton.h"
+#include "platform/FileLock.h"
 #include "platform/Location.h"
 #include "platform/RunLoop.h"
 
@@ -67,6 +86,8 @@ class KXService final : public Object,
   static constexpr double kFreshnessDelay = 1.0;
   static constexpr int kStaleAge = 300;                // seconds
   static constexpr double kLocationWaitTimeout = 30.0;
+  static constexpr std::size_t kMaxHeld = 100;         // records held while the store is in use
+  static constexpr double kTerminationWait = 1.0;      // seconds
 
   // Class-level credentials; set by the host before the service is used.
   static void setApplicationKey(std::string key, std::string secret);
@@ -114,18 +135,35 @@ class KXService final : public Object,
   void setLocationWaitTimeout(double seconds) noexcept { locationWaitTimeout_ = seconds; }
   double locationWaitTimeout() const noexcept { return locationWaitTimeout_; }
 
-  // Rows recovered from an earlier process when this service was created.
+  // Rows recovered from earlier processes (when the service was created, or later when the store
+  // or other instances kept it from doing so then).
   int recoveredAtStart() const noexcept { return recoveredAtStart_; }
+  // Whether this service holds the queue's owner lock.
+  bool ownsQueue() const noexcept { return ownerLock_.held(); }
+  // Records waiting in memory for the store.
+  int heldRecords() const;
   // Upload and ad threads started so far, and a wait until none is running (false on time-out).
   int threadsStarted() const noexcept { return threadsStarted_; }
   bool waitForThreads(double seconds);
+  // Upload and ad threads not yet joined.
+  int threadsAlive();
   // Uploads whose exchange has not ended.
   int uploadsInFlight() const;
+  // Batches whose ending statement the store refused so far; tried again at the next tick.
+  int batchesPending() const;
 
  private:
+  // What still has to happen to a batch in the store before it can be forgotten.
+  enum class Settle { None, End, PutBack, Restore };
   struct InFlight {
+    Ref<KXRequest> request;  // kept until the entry goes, so its address stays its own
     std::int64_t batch = 0;
     bool writtenBack = false;
+    Settle pending = Settle::None;  // None while the exchange runs
+  };
+  struct Held {
+    Ref<KXRecord> record;
+    int limit = 0;  // above this many rows the oldest is dropped first
   };
 
   void phoneHome();
@@ -146,7 +184,27 @@ class KXService final : public Object,
   void endInFlight(KXRequest* request);
   // Puts the request's batch back where it came from (termination, or an exchange that broke off).
   void writeBackInFlight(KXRequest* request);
-  void writeBackAllInFlight();
+  // Termination: every batch still in flight goes back to its place; true when all did.
+  bool writeBackAllInFlight();
+  // Ends the entry of the request the given way, now if the store takes it, else at a later tick.
+  void settleInFlight(KXRequest* request, Settle how);
+  // Runs the entry's pending statement; true once it committed. Needs inFlightMutex_.
+  bool settle(InFlight& entry);
+  // Retries every pending entry; true when none is left.
+  bool settleAllPending();
+  // The records of the request go back behind the newer ones and its batch ends, together.
+  void putBack(const KXRequest& request, std::int64_t batch);
+  // Writes the record (after those held before it), or holds it while the store is in use.
+  void storeRecord(const Ref<KXRecord>& record, int limit);
+  void writeRecord(const Held& held);
+  // Writes the held records; true when none is left.
+  bool flushHeld();
+  // The owner puts back rows other processes left in flight, once, when the store is free and no
+  // other instance is running.
+  void recoverIfOwner();
+  // Cancels the exchanges and ad waits still running and joins their threads, until the deadline.
+  void stopThreads(std::chrono::steady_clock::time_point deadline);
+  void reapThreadsLocked();
   void detachFromRunLoop();
 
   Ref<KXAdDelegate> adDelegate_;
@@ -174,10 +232,22 @@ class KXService final : public Object,
   std::map<const KXRequest*, InFlight> inFlight_;
   int recoveredAtStart_ = 0;
 
+  mutable std::mutex heldMutex_;  // taken before the store's lock, never with inFlightMutex_
+  std::deque<Held> held_;
+  bool toldHeldFull_ = false;
+
+  platform::FileLock ownerLock_;
+  std::string usersLockPath_;
+  platform::FileLock userLock_;  // a shared lock that tells the owner this instance is running
+  bool recovered_ = false;
+
   std::mutex threadsMutex_;
   std::condition_variable threadsIdle_;
   int threadsRunning_ = 0;
   std::atomic<int> threadsStarted_{0};
+  std::map<std::thread::id, std::thread> threads_;
+  std::vector<std::thread::id> finished_;
+  std::atomic<bool> stopping_{false};  // termination is cancelling the threads
 };
 
 }  // namespace peckish

@@ -55,6 +55,7 @@ std::optional<platform::HttpRequest> KXSpeedServer::prepareURLRequest(const KXRe
   http.body = "args=" + encoded;
   http.timeoutSeconds = timeout();
   http.maxResponseBytes = kMaxAnswerBytes;
+  http.cancel = &cancelled_;
   return http;
 }
 
@@ -83,6 +84,10 @@ void KXSpeedServer::fillResponse(Ref<KXResponse>* response, KXRequest* request) 
   std::optional<platform::HttpRequest> http = request ? prepareURLRequest(*request) : std::nullopt;
   if (!http) {
     report(request, KXErrorRequestNotPrepared);
+    return;
+  }
+  if (exchangesCancelled()) {
+    report(request, KXErrorNoResponse);
     return;
   }
   KXReachability* reachability = KXReachability::sharedReachability();

@@ -66,6 +66,12 @@ class KXSpeedServer final : public Object, public Singleton<KXSpeedServer> {
   // "http://<host>/servlet".
   const std::string& baseAddress() const noexcept { return baseAddress_; }
 
+  // Gives up the exchange on the wire and every one that would start while cancelled (each fails
+  // as an exchange without an answer), until exchanges are allowed again.
+  void cancelExchanges() noexcept { cancelled_.store(true); }
+  void allowExchanges() noexcept { cancelled_.store(false); }
+  bool exchangesCancelled() const noexcept { return cancelled_.load(); }
+
   // Tests: a shorter time-out than the ten seconds.
   void setTimeout(double seconds) noexcept { timeout_.store(seconds); }
   double timeout() const noexcept { return timeout_.load(); }
@@ -78,6 +84,7 @@ class KXSpeedServer final : public Object, public Singleton<KXSpeedServer> {
   std::string reachabilityHost_;
   std::string baseAddress_;
   std::atomic<double> timeout_{kTimeout};
+  std::atomic<bool> cancelled_{false};
   std::mutex lock_;  // the transport lock: one exchange at a time
 };
 

@@ -33,7 +33,10 @@ BackgroundSoundManager* BackgroundSoundManager::sharedManager() {
 
 void BackgroundSoundManager::playTrack(const std::string& name) {
   const std::string path = platform::pathForResource(name);
-  if (!currentTrack_.empty() && currentTrack_ == path) return;
+  if (!currentTrack_.empty() && currentTrack_ == path) {
+    resume();
+    return;
+  }
   stop();
   if (path.empty()) {
     // No such resource: there is no file to hand to the engine.
@@ -50,6 +53,7 @@ void BackgroundSoundManager::playTrack(const std::string& name) {
 }
 
 void BackgroundSoundManager::stop() {
+  paused_ = false;
   if (currentTrack_.empty()) return;
   if (SoundEngine_StopBackgroundMusic(false) != 0) {
     engineLog("ERROR: SoundEngine_StopBackgroundMusic");
@@ -57,6 +61,21 @@ void BackgroundSoundManager::stop() {
   }
   SoundEngine_UnloadBackgroundMusicTrack();
   currentTrack_.clear();
+}
+
+void BackgroundSoundManager::pause() {
+  if (currentTrack_.empty() || paused_) return;
+  if (SoundEngine_PauseBackgroundMusic() != 0) {
+    engineLog("ERROR: SoundEngine_PauseBackgroundMusic");
+    return;
+  }
+  paused_ = true;
+}
+
+void BackgroundSoundManager::resume() {
+  if (!paused_) return;
+  paused_ = false;
+  if (SoundEngine_ResumeBackgroundMusic() != 0) engineLog("ERROR: SoundEngine_ResumeBackgroundMusic");
 }
 
 }  // namespace peckish

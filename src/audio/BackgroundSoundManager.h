@@ -18,6 +18,11 @@ class BackgroundSoundManager : public Object, public Singleton<BackgroundSoundMa
   // playing keeps playing. A missing or unplayable file leaves no track current.
   void playTrack(const std::string& name);
   void stop();
+  // Holds the current track where it is (the player's pause) / lets it go on. Playing a track or
+  // stopping ends the pause; asking for the held track again lets it go on.
+  void pause();
+  void resume();
+  bool isPaused() const { return paused_; }
 
   // Full resource path of the playing track, empty when nothing plays.
   const std::string& currentTrack() const { return currentTrack_; }
@@ -31,6 +36,7 @@ class BackgroundSoundManager : public Object, public Singleton<BackgroundSoundMa
  private:
   std::string currentTrack_;
   bool initialized_ = false;
+  bool paused_ = false;
 };
 
 }  // namespace peckish

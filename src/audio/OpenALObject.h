@@ -26,7 +26,8 @@ class OpenALObject {
   OpenALObject(const OpenALObject&) = delete;
   OpenALObject& operator=(const OpenALObject&) = delete;
 
-  // 0, or the ALC error of the failed step (printed), or 5 when there is no device.
+  // 0, or the ALC error of the failed step (printed), or 5 (nothing printed) when there is no
+  // output device.
   std::int32_t Initialize();
   void Teardown();
 

@@ -56,16 +56,20 @@ OpenALObject::OpenALObject(float rate) : mixerOutputRate(rate) {}
 OpenALObject::~OpenALObject() { Teardown(); }
 
 std::int32_t OpenALObject::Initialize() {
-  alcGetError(nullptr);
+  // No device is not an error to print: the engine simply runs without sound (the output layer
+  // tells the player once).
   device = audio::openSharedDevice();
+  if (!device) {
+    alcGetError(nullptr);  // the failed open's code must not read as a later step's failure
+    return kNoDevice;
+  }
   ALCenum error = alcGetError(device);
   if (error != ALC_NO_ERROR) {
     printALError("Error opening output device", error);
-    if (device) audio::closeSharedDevice(device);
+    audio::closeSharedDevice(device);
     device = nullptr;
     return error;
   }
-  if (!device) return kNoDevice;
 
   if (mixerOutputRate != 0) {
     if (MixerOutputRateProc proc = mixerOutputRateProc(device)) proc(mixerOutputRate);
@@ -156,6 +160,16 @@ SoundEngineResult SoundEngine_StopBackgroundMusic(bool stopAtEnd) {
     return 0;
   }
   return audio::AudioQueueStop(sBackgroundTrackMgr->queue, true);
+}
+
+SoundEngineResult SoundEngine_PauseBackgroundMusic() {
+  if (!sBackgroundTrackMgr) return kNoPlayer;
+  return audio::AudioQueuePause(sBackgroundTrackMgr->queue);
+}
+
+SoundEngineResult SoundEngine_ResumeBackgroundMusic() {
+  if (!sBackgroundTrackMgr) return kNoPlayer;
+  return audio::AudioQueueStart(sBackgroundTrackMgr->queue, nullptr);
 }
 
 OpenALObject* SoundEngine_OpenALObject() { return sOpenALObject; }

@@ -21,6 +21,9 @@ SoundEngineResult SoundEngine_LoadBackgroundMusicTrack(const char* path, bool ad
 SoundEngineResult SoundEngine_UnloadBackgroundMusicTrack();
 SoundEngineResult SoundEngine_StartBackgroundMusic();
 SoundEngineResult SoundEngine_StopBackgroundMusic(bool stopAtEnd);
+// Holds the playing track where it is / lets it go on from there.
+SoundEngineResult SoundEngine_PauseBackgroundMusic();
+SoundEngineResult SoundEngine_ResumeBackgroundMusic();
 
 // The engine's objects, for diagnostics and tests (null when absent).
 OpenALObject* SoundEngine_OpenALObject();

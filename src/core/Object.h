@@ -17,9 +17,17 @@ class Object {
 
   void retain() const noexcept { refs_.fetch_add(1, std::memory_order_relaxed); }
   void release() const noexcept {
-    if (refs_.fetch_sub(1, std::memory_order_acq_rel) == 1) delete this;
+    if (refs_.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+      willDestroy();
+      delete this;
+    }
   }
   int retainCount() const noexcept { return refs_.load(std::memory_order_relaxed); }
+
+ protected:
+  // Called by the last release, while the object still has its full dynamic type (destructors
+  // see only their own class). The base does nothing.
+  virtual void willDestroy() const noexcept {}
 
  private:
   mutable std::atomic<int> refs_{0};

@@ -18,6 +18,8 @@ Action::~Action() {
   engineLog("deallocing <%s: %p>", objectClassName(this, type_), static_cast<const void*>(this));
 }
 
+void Action::willDestroy() const noexcept { type_ = &typeid(*this); }
+
 Ref<Action> Action::action() { return make<Action>(); }
 
 Node* Action::target() const { return target_.get(); }

@@ -36,7 +36,7 @@ class Node;
 class Action : public Object {
  public:
   Action();
-  // Logs "deallocing <Class: 0x...>" (the class as seen when the action was last given a target).
+  // Logs "deallocing <Class: 0x...>" naming the concrete class of the action.
   ~Action() override;
 
   static Ref<Action> action();
@@ -58,10 +58,13 @@ class Action : public Object {
   virtual Ref<Action> reverse() const;  // raises "ReverseActionNotImplemented"
 
  protected:
+  void willDestroy() const noexcept override;
+
   Ref<Node> target_;
 
  private:
-  const std::type_info* type_ = nullptr;
+  // The concrete class, recorded while it is still known (the destructor sees only Action).
+  mutable const std::type_info* type_ = nullptr;
 };
 
 // Wall-clock reading with the 32-bit fields of the frame timing.

@@ -231,13 +231,13 @@ void Director::showFPS() {
 // --- touches -----------------------------------------------------------------------------------
 
 void Director::touchesBegan(const platform::TouchSet& t, const platform::UIEvent& e) {
-  if (eventHandler_) eventHandler_->touchesBegan(t, e);
+  if (eventHandler_ && !touchesBlocked_) eventHandler_->touchesBegan(t, e);
 }
 void Director::touchesMoved(const platform::TouchSet& t, const platform::UIEvent& e) {
-  if (eventHandler_) eventHandler_->touchesMoved(t, e);
+  if (eventHandler_ && !touchesBlocked_) eventHandler_->touchesMoved(t, e);
 }
 void Director::touchesEnded(const platform::TouchSet& t, const platform::UIEvent& e) {
-  if (eventHandler_) eventHandler_->touchesEnded(t, e);
+  if (eventHandler_ && !touchesBlocked_) eventHandler_->touchesEnded(t, e);
 }
 void Director::touchesCancelled(const platform::TouchSet& t, const platform::UIEvent& e) {
   if (eventHandler_) eventHandler_->touchesCancelled(t, e);

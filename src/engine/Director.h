@@ -87,6 +87,11 @@ class Director : public EAGLView, public Singleton<Director> {
   // default does not answer it.
   platform::TouchHandler* eventHandler() const { return eventHandler_; }
   void setEventHandler(platform::TouchHandler* handler) { eventHandler_ = handler; }
+  // While blocked (the player's pause), no touch reaches the event handler: every touch that
+  // arrives here, from the mouse, fingers, keys or the autoplay bot, is dropped. Only a
+  // cancellation still goes through, so a handler can forget a touch it saw begin.
+  void setTouchesBlocked(bool on) { touchesBlocked_ = on; }
+  bool touchesBlocked() const { return touchesBlocked_; }
   void touchesBegan(const platform::TouchSet& touches, const platform::UIEvent& event) override;
   void touchesMoved(const platform::TouchSet& touches, const platform::UIEvent& event) override;
   void touchesEnded(const platform::TouchSet& touches, const platform::UIEvent& event) override;
@@ -137,6 +142,7 @@ class Director : public EAGLView, public Singleton<Director> {
   Ref<Scene> runningScene_;
   Ref<Scene> nextScene_;
   platform::TouchHandler* eventHandler_ = nullptr;
+  bool touchesBlocked_ = false;
   std::vector<Ref<Scene>> scenes_;
   std::int32_t lastUpdateSec_ = 0;
   std::int32_t lastUpdateUsec_ = 0;

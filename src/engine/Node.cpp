@@ -171,9 +171,10 @@ Action* Node::do_(Ref<Action> action) {
   if (!action) return nullptr;
   action->setTarget(this);
   action->start();
-  // Off stage an action that is already done (an instant action) would wait for a step that may
-  // never come, holding this node all the while: finish it now instead.
-  if (!isRunning_ && action->isDone()) {
+  // Off stage an instant action, which did all its work in start, would wait for a step that may
+  // never come, holding this node all the while: finish it now instead. An interval action waits
+  // in the list even when it is already done (duration 0): its update(1) comes with its first step.
+  if (!isRunning_ && action->isDone() && dynamic_cast<InstantAction*>(action.get())) {
     action->stop();
     return action.get();
   }
@@ -208,6 +209,7 @@ void Node::step_(double dt) {
   }
   // One pass over the actions present now; actions started during the pass wait for the next.
   Ref<Node> self(this);  // an action may remove this node from its parent
+  const bool wasRunning = isRunning_;
   const size_t count = actions_.size();
   for (size_t i = 0; i < count && i < actions_.size(); ++i) {
     Ref<Action> a = actions_[i];
@@ -219,8 +221,10 @@ void Node::step_(double dt) {
   }
   // A node that took itself off the stage during its own step (a callback at the end of its
   // sequence removing it) is finished with: its actions would never be stepped again, and each
-  // of them holds the node, so dropping them now is what lets the node go.
-  if (!isRunning_ && parent_ == nullptr) {
+  // of them holds the node, so dropping them now is what lets the node go. A node that was
+  // already off stage when its step came (removed earlier in this tick by another timer) keeps
+  // its actions, so that adding it again resumes them.
+  if (wasRunning && !isRunning_ && parent_ == nullptr) {
     actionsToRemove_.clear();
     std::vector<Ref<Action>> dropped;
     dropped.swap(actions_);

@@ -107,7 +107,8 @@ class Node : public Object {
 
   // --- actions -----------------------------------------------------------------------------
   // Targets the action at this node, starts it, schedules step_ and appends it to the running
-  // actions. Returns the action.
+  // actions. Returns the action. Off stage, an instant action (which acted in start) is stopped at
+  // once instead of waiting in the list.
   Action* do_(Ref<Action> action);
   // Marks every running action for removal at the next step (actions are not sent stop).
   void stop();
@@ -120,6 +121,8 @@ class Node : public Object {
   // The action step, scheduled while the node has actions: drops the actions marked for removal;
   // unschedules itself when none is left; otherwise steps each action present when the pass began
   // (actions started during the pass wait for the next step) and stops and marks those now done.
+  // A node that takes itself off the stage (and out of its parent) during its own step drops all
+  // its actions at the end of it.
   void step_(double dt);
   const std::vector<Ref<Action>>& actions() const { return actions_; }
 

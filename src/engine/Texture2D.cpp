@@ -217,6 +217,9 @@ void Texture2D::create(const void* data, TexturePixelFormat format, unsigned wid
     default:
       glPixelStorei(GL_UNPACK_ALIGNMENT, unpack);
       glBindTexture(GL_TEXTURE_2D, GLuint(saved));
+      // The destructor does not run for a constructor that raises: give the name back here.
+      glDeleteTextures(1, &n);
+      _name = 0;
       raise(kInternalInconsistency, "");
   }
   glPixelStorei(GL_UNPACK_ALIGNMENT, unpack);

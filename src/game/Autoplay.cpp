@@ -104,12 +104,12 @@ bool Autoplay::act() {
   return false;
 }
 
-bool Autoplay::safePoint(GameNode* game, Rooster* rooster, CGPoint* scenePoint) {
+bool Autoplay::safePoint(GameNode* game, CharacterSprite* character, CGPoint* scenePoint) {
   Director* director = Director::sharedDirector();
   if (!director) return false;
   const auto& children = game->children();
-  // Everything a touch meets before the rooster: the children after it in the list.
-  auto self = std::find_if(children.begin(), children.end(), [rooster](const Node::ChildEntry& e) { return e.node.get() == rooster; });
+  // Everything a touch meets before the character: the children after it in the list.
+  auto self = std::find_if(children.begin(), children.end(), [character](const Node::ChildEntry& e) { return e.node.get() == character; });
   if (self == children.end()) return false;
   auto blocked = [&](CGPoint p) {
     for (auto it = self + 1; it != children.end(); ++it) {
@@ -120,13 +120,13 @@ bool Autoplay::safePoint(GameNode* game, Rooster* rooster, CGPoint* scenePoint) 
     }
     return false;
   };
-  const Vec2 pos = rooster->position();
-  const Vec2 anchor = rooster->transformAnchor();
-  const CGSize size = rooster->texture() ? rooster->texture()->contentSize() : CGSize{};
+  const Vec2 pos = character->position();
+  const Vec2 anchor = character->transformAnchor();
+  const CGSize size = character->texture() ? character->texture()->contentSize() : CGSize{};
   const float left = pos.x - anchor.x;
   const float bottom = pos.y - anchor.y;
-  const float width = rooster->scale() * size.width;
-  const float height = rooster->scale() * size.height;
+  const float width = character->scale() * size.width;
+  const float height = character->scale() * size.height;
   // The middle of the box first, then a grid over it.
   static constexpr float kFractions[] = {0.5f, 0.3f, 0.7f, 0.15f, 0.85f};
   for (float fy : kFractions) {
@@ -134,7 +134,7 @@ bool Autoplay::safePoint(GameNode* game, Rooster* rooster, CGPoint* scenePoint) 
       const CGPoint wanted = CGPointMake(left + fx * width, bottom + fy * height);
       // Check the point the Director will actually hand the layer.
       const CGPoint p = director->convertCoordinate(viewPointFor(director, wanted));
-      if (!rooster->containsPoint(p) || blocked(p)) continue;
+      if (!character->containsPoint(p) || blocked(p)) continue;
       *scenePoint = p;
       return true;
     }
@@ -143,18 +143,23 @@ bool Autoplay::safePoint(GameNode* game, Rooster* rooster, CGPoint* scenePoint) 
 }
 
 void Autoplay::tap(CGPoint scenePoint) {
-  Director* director = Director::sharedDirector();
-  platform::Touch touch;
-  touch.id = 1;
-  touch.location = viewPointFor(director, scenePoint);
-  touch.previousLocation = touch.location;
-  touch.timestamp = now_;
-  platform::UIEvent event;
-  event.timestamp = now_;
-  platform::TouchSet touches{touch};
-  event.allTouches = touches;
   lastTap_ = now_;
   ++taps_;
+  tapAt(scenePoint, 1, now_);
+}
+
+void Autoplay::tapAt(CGPoint scenePoint, std::int64_t touchId, double timestamp) {
+  Director* director = Director::sharedDirector();
+  if (!director) return;
+  platform::Touch touch;
+  touch.id = touchId;
+  touch.location = viewPointFor(director, scenePoint);
+  touch.previousLocation = touch.location;
+  touch.timestamp = timestamp;
+  platform::UIEvent event;
+  event.timestamp = timestamp;
+  platform::TouchSet touches{touch};
+  event.allTouches = touches;
   Ref<Director> keep(director);
   director->touchesBegan(touches, event);
   touches[0].phase = platform::TouchPhase::Ended;

@@ -26,6 +26,7 @@
 
 namespace peckish {
 
+class CharacterSprite;
 class GameNode;
 class Rooster;
 class Timer;
@@ -56,8 +57,12 @@ class Autoplay : public Object {
 
   // The game layer of the Director's running scene, or null.
   static GameNode* runningGame();
-  // A point on the rooster that a touch reaches before anything else; false when there is none.
-  static bool safePoint(GameNode* game, Rooster* rooster, CGPoint* scenePoint);
+  // A point on the character that a touch reaches before anything else (no untouched character
+  // or button in front of it covers the point); false when there is none.
+  static bool safePoint(GameNode* game, CharacterSprite* character, CGPoint* scenePoint);
+  // One tap (touchesBegan, then touchesEnded) at a landscape scene point, given to the Director
+  // in view coordinates as a finger's would be.
+  static void tapAt(CGPoint scenePoint, std::int64_t touchId, double timestamp);
 
  private:
   struct Target {

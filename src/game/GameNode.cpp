@@ -84,6 +84,10 @@ void GameNode::tick(double dt) {
   }
 }
 
+bool GameNode::isClockRunning() const {
+  return isScheduled(TimerCallback(const_cast<GameNode*>(this), &GameNode::tick));
+}
+
 void GameNode::popSprite() {
   const long r = ::random();
   Ref<CharacterSprite> character;

@@ -53,6 +53,8 @@ class GameNode : public Layer {
   // --- the game ------------------------------------------------------------------------------
   // The frame step: clock, hit timing, game over, spawning.
   void tick(double dt);
+  // True from the start of the game until the clock ran out (tick is scheduled).
+  bool isClockRunning() const;
   // One spawn attempt: a rooster or the girl into a free hole; nothing when the board is full.
   void popSprite();
   // End of life of characters, stars and labels: frees the hole of a character, removes the node.
@@ -80,7 +82,11 @@ class GameNode : public Layer {
   // Delegate of the name field.
   bool textFieldShouldReturn(Object* field);
   void textFieldDidEndEditing(Object* field);
-  // Posts the score to the high-score server.
+  // Escape in the name field: the field goes away, nothing is stored or sent.
+  void textFieldDidCancel(Object* field);
+  // Posts the score to the high-score server. Saved (a 2xx status with a body): the menu with the
+  // high-score page; otherwise (no answer, an empty one or a refusal) the error alert, and the
+  // score stays on the stopped game screen.
   void saveHighScore();
   // The main menu with the high-score page open.
   void showHighScores();

@@ -48,12 +48,16 @@ void GameNode::initNameField() {
   Ref<ui::TextField> field = ui::TextField::create(CGRectMake(60, 214, 240, 30));
   field->setTransform(1.571f);
   field->setDelegate(ui::TextField::ShouldReturn(this, &GameNode::textFieldShouldReturn),
-                     ui::TextField::DidEndEditing(this, &GameNode::textFieldDidEndEditing));
+                     ui::TextField::DidEndEditing(this, &GameNode::textFieldDidEndEditing),
+                     ui::TextField::DidCancel(this, &GameNode::textFieldDidCancel));
   field->setBackgroundColor(0.f, 0.f, 0.f, 0.5f);
   field->setTextColor(1.f, 1.f, 1.f, 1.f);
   field->setFont("Verdana", 24.f);
   field->setPlaceholder("Enter Your Name");
   field->setTextAlignment(1);
+  // No longer than the server takes.
+  field->setMaxBytes(kMaxPlayerNameBytes);
+  field->setHint("Return sends your score, Escape cancels");
   setHighScoreTextField(field);
   setUsername(platform::UserDefaults::standard().stringForKey("username"));
 }
@@ -131,6 +135,12 @@ void GameNode::textFieldDidEndEditing(Object* field) {
   saveHighScore();
 }
 
+void GameNode::textFieldDidCancel(Object* field) {
+  if (!field || field != highScoreTextField()) return;
+  Ref<GameNode> keep(this);
+  takeAwayNameField(this);
+}
+
 void GameNode::saveHighScore() {
   const std::string payload = scorePayload(username().value_or(""), state()->score());
   engineLog("Payload: %s", payload.c_str());
@@ -141,8 +151,13 @@ void GameNode::saveHighScore() {
   request.body = payload;
   request.timeoutSeconds = kHighScoreTimeout;
   const platform::HttpResponse response = platform::httpSend(request);
-  if (response.body.empty()) {
-    engineLog("No response data!");
+  // A refusal (any status outside 2xx) is as much a failure as no answer at all.
+  const bool refused = response.status < 200 || response.status > 299;
+  if (response.body.empty() || refused) {
+    if (response.body.empty())
+      engineLog("No response data!");
+    else
+      engineLog("Response: %ld %s", response.status, response.body.c_str());
     Ref<ui::AlertView> alert =
         ui::AlertView::create("Error", "Sorry, couldn't save your high score!  Perhaps you don't have connectivity :(",
                               ui::AlertView::Delegate(this, &GameNode::alertViewClickedButtonAtIndex));

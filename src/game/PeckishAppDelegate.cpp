@@ -1,7 +1,10 @@
 #include "game/PeckishAppDelegate.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 
 #include "analytics/Analytics.h"
 #include "audio/AudioMute.h"
@@ -14,12 +17,13 @@
 #include "game/Autoplay.h"
 #include "game/GameNode.h"
 #include "game/GameServices.h"
+#include "game/KeyboardPlay.h"
 #include "game/MainMenu.h"
-#include "game/PlayMode.h"
 #include "game/WebPage.h"
 #include "platform/Config.h"
 #include "platform/Settings.h"
 #include "platform/Window.h"
+#include "ui/Banner.h"
 #include "ui/Overlay.h"
 
 namespace peckish {
@@ -33,6 +37,11 @@ std::function<void()>& analyticsStart() {
 std::function<void()>& analyticsStop() {
   static std::function<void()> f = [] { analytics::stopForApplication(); };
   return f;
+}
+
+// The music manager if it is up; never tries the sound device again.
+BackgroundSoundManager* music() {
+  return BackgroundSoundManager::exists() ? BackgroundSoundManager::shared() : nullptr;
 }
 
 std::string pageAddress(const char* path) {
@@ -54,6 +63,7 @@ PeckishAppDelegate::PeckishAppDelegate(const platform::Options& options) : optio
 
 PeckishAppDelegate::~PeckishAppDelegate() {
   if (bot_) bot_->stop();
+  if (userPaused_) liftPlayerPause();
   if (platform::Display* d = platform::Display::shared()) {
     d->removeKeyListener(this);
     d->setSettingsObserver({});
@@ -65,6 +75,11 @@ PeckishAppDelegate::~PeckishAppDelegate() {
 }
 
 PeckishAppDelegate* PeckishAppDelegate::current() { return gCurrent; }
+
+std::uint32_t PeckishAppDelegate::gameSeed(const platform::Options& options) {
+  if (options.seed) return *options.seed;
+  return static_cast<std::uint32_t>(std::time(nullptr)) + static_cast<std::uint32_t>(::getpid());
+}
 
 std::function<void()> PeckishAppDelegate::setAnalyticsStart(std::function<void()> start) {
   return std::exchange(analyticsStart(), std::move(start));
@@ -102,9 +117,9 @@ void PeckishAppDelegate::applicationDidFinishLaunching(platform::Application& ap
   pickupLines_ = pickupLineNames();
   for (const std::string& line : pickupLines_) sfx_->addSound(line);
   // 7. Both generators; the game draws only from random().
-  const std::uint32_t seed = gameSeed(options_);
-  std::srand(seed);
-  ::srandom(seed);
+  seed_ = gameSeed(options_);
+  std::srand(seed_);
+  ::srandom(seed_);
   // 8. Music.
   snd_ = BackgroundSoundManager::sharedManager();
   // 9. The web-page panel, over the application frame.
@@ -134,7 +149,7 @@ void PeckishAppDelegate::runFirstScene(platform::Application& app) {
       return;
     }
   } else {
-    if (options_.autoplay) bot_ = Autoplay::start(gameSeed(options_));
+    if (options_.autoplay) bot_ = Autoplay::start(seed_);
     first = options_.play ? gameNode() : mainMenu();
   }
   director->runScene(first);
@@ -147,7 +162,8 @@ void PeckishAppDelegate::applicationWillResignActive(platform::Application&) {
 
 void PeckishAppDelegate::applicationDidBecomeActive(platform::Application&) {
   if (!Director::exists()) return;
-  userPaused_ = false;
+  // The player's own pause outlasts the focus: only P lifts it.
+  if (userPaused_) return;
   Director::sharedDirector()->resume();
 }
 
@@ -219,30 +235,60 @@ bool PeckishAppDelegate::keyDown(const platform::KeyEvent& e) {
     case Key::M:
       platform::rememberMute(toggleAudioMuted());
       return true;
-    case Key::P: {
+    case Key::P:
       if (!Director::exists() || ui::isModalShown()) return false;
-      Director* d = Director::sharedDirector();
-      if (!d->isPaused()) {
-        d->pause();
-        userPaused_ = true;
-      } else if (userPaused_) {
-        userPaused_ = false;
-        d->resume();
+      if (userPaused_) {
+        resumeGame();
+        return true;
       }
-      return true;
-    }
+      return pauseGame();
     case Key::Escape:
       if (ui::isModalShown()) return false;
       if (GameNode* game = runningGame()) {
         Ref<GameNode> keep(game);
-        userPaused_ = false;
+        // The dialog takes over the pause; the game's touches are its own again once it is answered.
+        if (userPaused_) liftPlayerPause();
         game->restartGameDialog();
         return true;
       }
       return false;
     default:
-      return false;
+      break;
   }
+  const int hole = holeForKey(e);
+  if (hole < 0) return false;
+  GameNode* game = runningGame();
+  if (!game) return false;
+  tapHole(game, hole);
+  return true;
+}
+
+bool PeckishAppDelegate::pauseGame() {
+  if (userPaused_ || !Director::exists()) return false;
+  Director* d = Director::sharedDirector();
+  GameNode* game = runningGame();
+  // A running game: on stage, not being left, its clock going and nothing else holding it.
+  if (!game || d->nextScene() || d->isPaused() || !game->isClockRunning()) return false;
+  userPaused_ = true;
+  d->pause();
+  d->setTouchesBlocked(true);
+  if (BackgroundSoundManager* m = music()) m->pause();
+  if (!pauseBanner_) pauseBanner_ = ui::Banner::create("Paused", "Press P to continue");
+  pauseBanner_->show();
+  return true;
+}
+
+void PeckishAppDelegate::liftPlayerPause() {
+  userPaused_ = false;
+  if (Director::exists()) Director::shared()->setTouchesBlocked(false);
+  if (BackgroundSoundManager* m = music()) m->resume();
+  if (pauseBanner_) pauseBanner_->dismiss();
+}
+
+void PeckishAppDelegate::resumeGame() {
+  if (!userPaused_) return;
+  liftPlayerPause();
+  if (Director::exists()) Director::sharedDirector()->resume();
 }
 
 }  // namespace peckish

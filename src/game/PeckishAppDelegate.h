@@ -7,15 +7,21 @@
 // panel; then the first scene: the main menu, or a game straight away with --play, or an engine
 // demo with --demo NAME. --mute silences the audio, --autoplay starts the bot.
 //
-// Afterwards: losing the foreground pauses the Director, regaining it resumes it (always, also
-// behind the restart dialog); termination stops the analytics once. switchTo lays a view (the web
-// page) over the game, switchBack takes it away. Keys: Escape in a game opens the restart dialog,
-// P pauses and resumes, M toggles the audio mute (dialogs on screen are asked first). Mute and the
-// display's fullscreen and scale are remembered in the user defaults whenever the player changes
-// them (platform/Settings.h).
+// Afterwards: losing the foreground (focus, or the window minimised) pauses the Director, regaining
+// it resumes it (also behind the restart dialog), but never lifts the player's own pause;
+// termination stops the analytics once. switchTo lays a view (the web page) over the game,
+// switchBack takes it away.
+//
+// Keys (dialogs on screen are asked first): Escape in a game opens the restart dialog, M toggles
+// the audio mute (remembered, as the display's fullscreen and scale are: platform/Settings.h
+// keeps them in the user defaults whenever the player changes them), the keypad and the letter block tap the holes (game/KeyboardPlay.h), and P is
+// the player's pause of a running game: the Director paused, every touch held back at the
+// Director, the music held, and "Paused" / "Press P to continue" over the game until P again (or
+// Escape, which goes on to the restart dialog). Outside a running game P does nothing.
 //
 //   PeckishAppDelegate app(options);
 //   return platform::Application::sharedApplication()->run(&app, options);
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -34,6 +40,9 @@ class GameNode;
 namespace platform {
 class View;
 }
+namespace ui {
+class Banner;
+}
 
 class PeckishAppDelegate : public platform::ApplicationDelegate, public platform::KeyListener {
  public:
@@ -48,6 +57,9 @@ class PeckishAppDelegate : public platform::ApplicationDelegate, public platform
 
   // The delegate that launched most recently (and is still alive), or null.
   static PeckishAppDelegate* current();
+
+  // The seed for random(): --seed when given, otherwise the time and the process id.
+  static std::uint32_t gameSeed(const platform::Options& options);
 
   void applicationDidFinishLaunching(platform::Application& app) override;
   void applicationWillResignActive(platform::Application& app) override;
@@ -82,8 +94,16 @@ class PeckishAppDelegate : public platform::ApplicationDelegate, public platform
   // Keys (see above).
   bool keyDown(const platform::KeyEvent& e) override;
 
+  // The player's pause (P). pauseGame does nothing unless a game is running.
+  bool pauseGame();
+  void resumeGame();
+  bool isPlayerPaused() const { return userPaused_; }
+  ui::Banner* pauseBanner() const { return pauseBanner_.get(); }
+
  private:
   void runFirstScene(platform::Application& app);
+  // Ends the player's pause without resuming the Director.
+  void liftPlayerPause();
 
   platform::Options options_;
   SoundEffectManager* sfx_ = nullptr;
@@ -92,7 +112,9 @@ class PeckishAppDelegate : public platform::ApplicationDelegate, public platform
   Ref<WebPage> webPage_;
   Ref<platform::View> currentView_;
   Ref<Autoplay> bot_;
+  Ref<ui::Banner> pauseBanner_;
   std::string lastPickupLine_;
+  std::uint32_t seed_ = 0;
   bool launched_ = false;
   bool terminated_ = false;
   bool userPaused_ = false;

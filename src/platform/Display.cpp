@@ -528,13 +528,21 @@ void Display::handleEvent(const void* raw) {
     case SDL_WINDOWEVENT:
       switch (e.window.event) {
         case SDL_WINDOWEVENT_FOCUS_LOST:
-          if (mouseDown_) {
-            mouseDown_ = false;
-          }
-          if (Window* w = Window::keyWindow()) w->cancelAllTouches();
-          if (Application::exists()) Application::sharedApplication()->resignActive();
+          leaveForeground();
+          break;
+        case SDL_WINDOWEVENT_MINIMIZED:
+          // Minimised counts as losing focus, whether or not the desktop also takes the focus.
+          minimized_ = true;
+          leaveForeground();
+          break;
+        case SDL_WINDOWEVENT_RESTORED:
+          // Also sent when a maximised window returns to its size: only a minimised one comes back.
+          if (!minimized_) break;
+          minimized_ = false;
+          if (Application::exists()) Application::sharedApplication()->becomeActive();
           break;
         case SDL_WINDOWEVENT_FOCUS_GAINED:
+          minimized_ = false;
           if (Application::exists()) Application::sharedApplication()->becomeActive();
           break;
         case SDL_WINDOWEVENT_CLOSE:
@@ -595,6 +603,12 @@ void Display::handleEvent(const void* raw) {
     default:
       break;
   }
+}
+
+void Display::leaveForeground() {
+  mouseDown_ = false;
+  if (Window* w = Window::keyWindow()) w->cancelAllTouches();
+  if (Application::exists()) Application::sharedApplication()->resignActive();
 }
 
 bool Display::dispatchKey(const KeyEvent& k, bool down) {
@@ -706,6 +720,11 @@ void Display::injectFinger(FingerPhase phase, std::int64_t finger, float nx, flo
   e.tfinger.pressure = 1.f;
   e.tfinger.windowID = SDL_GetWindowID(static_cast<SDL_Window*>(window_));
   SDL_PushEvent(&e);
+}
+
+int keypadDigit(const KeyEvent& e) {
+  if (e.key != Key::Other || e.code < SDLK_KP_1 || e.code > SDLK_KP_9) return 0;
+  return e.code - SDLK_KP_1 + 1;
 }
 
 void Display::injectKey(bool down, Key key, int code, bool ctrl) {

@@ -21,10 +21,10 @@
 // For pixel tests see tests/support/GLTestContext.h.
 //
 // Events: pumpEvents() (installed as the run loop's event pump by attachToRunLoop) turns mouse
-// and finger input into touches for the key window (platform/Window.h), focus changes and window
-// close into application life-cycle calls (platform/Application.h), and keys into KeyListener
-// calls. F11 and F toggle fullscreen, Ctrl + and Ctrl - step the window scale (windowed, within
-// the desktop's usable area), unless a key listener took the key.
+// and finger input into touches for the key window (platform/Window.h), focus changes, minimising
+// and restoring, and window close into application life-cycle calls (platform/Application.h), and
+// keys into KeyListener calls. F11 and F toggle fullscreen, Ctrl + and Ctrl - step the window scale
+// (windowed, within the desktop's usable area), unless a key listener took the key.
 //
 // Window scale: DisplayOptions::scale 0 opens the largest whole scale whose window fits the
 // desktop's usable area; with capToDesktop a larger scale is brought down to that one.
@@ -61,6 +61,9 @@ struct KeyEvent {
   bool ctrl = false;
   bool alt = false;
 };
+
+// The digit (1..9) of a key of the numeric keypad, whatever the Num Lock state; 0 for any other key.
+int keypadDigit(const KeyEvent& e);
 
 // Receives keyboard input. Return true to take the key (later listeners and the display's own
 // handling, F11/F fullscreen, do not see it). Listeners are asked newest first. Not owned.
@@ -172,6 +175,8 @@ class Display {
   void handleMouse(int phase, float px, float py);
   void handleFinger(int phase, std::int64_t finger, float nx, float ny);
   bool dispatchKey(const KeyEvent& e, bool down);
+  // Focus lost or window minimised: touches in progress dropped, the application resigns active.
+  void leaveForeground();
   float pointsToPixels() const;
 
   DisplayOptions options_;
@@ -180,6 +185,7 @@ class Display {
   bool fullscreen_ = false;
   bool textInput_ = false;
   bool mouseDown_ = false;
+  bool minimized_ = false;
   GLuint frameTexture_ = 0;
   int textureWidth_ = 0;
   int textureHeight_ = 0;

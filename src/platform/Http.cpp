@@ -23,6 +23,44 @@ size_t onData(char* ptr, size_t size, size_t n, void* user) {
   s->body->append(ptr, len);
   return len;
 }
+constexpr int kCancelPollMs = 10;
+
+// Runs the transfer; with a cancel flag it is driven step by step so that setting the flag ends it
+// within a poll interval (the progress callback of a blocking transfer may come only once a second).
+CURLcode perform(CURL* c, const std::atomic<bool>* cancel) {
+  if (!cancel) return curl_easy_perform(c);
+  if (cancel->load()) return CURLE_ABORTED_BY_CALLBACK;
+  CURLM* m = curl_multi_init();
+  if (!m) return CURLE_OUT_OF_MEMORY;
+  if (curl_multi_add_handle(m, c) != CURLM_OK) {
+    curl_multi_cleanup(m);
+    return CURLE_FAILED_INIT;
+  }
+  CURLcode rc = CURLE_OK;
+  for (;;) {
+    int running = 0;
+    if (curl_multi_perform(m, &running) != CURLM_OK) {
+      rc = CURLE_FAILED_INIT;
+      break;
+    }
+    if (running == 0) {
+      int left = 0;
+      rc = CURLE_FAILED_INIT;
+      while (CURLMsg* msg = curl_multi_info_read(m, &left))
+        if (msg->msg == CURLMSG_DONE && msg->easy_handle == c) rc = msg->data.result;
+      break;
+    }
+    if (cancel->load()) {
+      rc = CURLE_ABORTED_BY_CALLBACK;
+      break;
+    }
+    curl_multi_poll(m, nullptr, 0, kCancelPollMs, nullptr);
+  }
+  curl_multi_remove_handle(m, c);
+  curl_multi_cleanup(m);
+  return rc;
+}
+
 void globalInit() {
   static std::once_flag once;
   std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
@@ -70,14 +108,15 @@ HttpResponse httpSend(const HttpRequest& req) {
       curl_easy_setopt(c, CURLOPT_POSTFIELDS, req.body.data());
     }
   }
-  CURLcode rc = curl_easy_perform(c);
+  CURLcode rc = perform(c, req.cancel);
   if (rc == CURLE_OK) {
     res.ok = true;
     curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &res.status);
   } else {
     res.ok = false;
     res.timedOut = rc == CURLE_OPERATION_TIMEDOUT;
-    res.error = sink.overflow ? "response too large" : curl_easy_strerror(rc);
+    res.cancelled = rc == CURLE_ABORTED_BY_CALLBACK;
+    res.error = sink.overflow ? "response too large" : res.cancelled ? "cancelled" : curl_easy_strerror(rc);
     res.body.clear();
     // Once a run for each server: the player learns why scores and statistics stay on this machine.
     if (unreachable(rc)) playerNotice("cannot reach the server at %s; playing offline", hostOf(req.url).c_str());

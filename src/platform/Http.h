@@ -1,5 +1,6 @@
 #pragma once
 // Synchronous HTTP exchanges (libcurl underneath).
+#include <atomic>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,6 +14,8 @@ struct HttpRequest {
   std::string body;
   double timeoutSeconds = 60.0;
   size_t maxResponseBytes = 4 * 1024 * 1024;  // a longer answer is cut off and reported as failed
+  // When given, the exchange is given up (within a few milliseconds) once the flag is set.
+  const std::atomic<bool>* cancel = nullptr;
 };
 
 struct HttpResponse {
@@ -21,6 +24,7 @@ struct HttpResponse {
   std::string body;
   std::string error;         // transport failure text when !ok
   bool timedOut = false;
+  bool cancelled = false;    // given up because the cancel flag was set
 };
 
 // A server that cannot be reached (no connection, no name, no answer in time) is told to the player

@@ -26,6 +26,13 @@ void eraseLastCharacter(std::string& text) {
   text.erase(i);
 }
 
+void truncateUtf8(std::string& text, size_t maxBytes) {
+  if (text.size() <= maxBytes) return;
+  size_t cut = maxBytes;
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  text.resize(cut);
+}
+
 Ref<TextField> TextField::create(CGRect frame) {
   Ref<TextField> f(new TextField());
   if (!f->initWithFrame(frame)) return nullptr;
@@ -37,6 +44,24 @@ TextField::~TextField() {
 }
 
 TextField* TextField::current() { return gCurrent; }
+
+void TextField::setText(const std::string& text) {
+  text_ = text;
+  if (maxBytes_) truncateUtf8(text_, maxBytes_);
+}
+
+void TextField::setMaxBytes(size_t bytes) {
+  maxBytes_ = bytes;
+  if (maxBytes_) truncateUtf8(text_, maxBytes_);
+}
+
+CGRect TextField::hintRect() const {
+  if (!firstResponder_ || hint_.empty()) return CGRect{};
+  const CGRect r = sceneRect();
+  const CGSize size = hintImage_.text() == hint_ ? hintImage_.size() : platform::measureString(hint_, "Arial", 14.f);
+  const float w = size.width + 12.f, h = size.height + 6.f;
+  return CGRectMake(r.origin.x + (r.size.width - w) / 2, r.origin.y - 4.f - h, w, h);
+}
 
 void TextField::setBackgroundColor(float r, float g, float b, float a) {
   background_[0] = r;
@@ -111,6 +136,12 @@ void TextField::drawIn(CGRect r) {
   } else {
     image_.drawAt(CGPointMake(x, top), foreground_[0], foreground_[1], foreground_[2], foreground_[3]);
   }
+  if (firstResponder_ && !hint_.empty()) {
+    if (hintImage_.text() != hint_) hintImage_.set(hint_, "Arial", 14.f, 0.f, 0);
+    const CGRect box = hintRect();
+    fillRect(box, 0.f, 0.f, 0.f, 0.75f);
+    hintImage_.drawCentred(box, 1.f, 1.f, 1.f, 0.9f);
+  }
   if (firstResponder_ && std::fmod(platform::RunLoop::main().now(), 1.0) < 0.6) {
     const float caretX = empty ? (alignment_ == 1 ? r.origin.x + r.size.width / 2 : x) : x + size.width;
     fillRect(CGRectMake(caretX, r.origin.y + 4.f, 2.f, r.size.height - 8.f), foreground_[0], foreground_[1], foreground_[2],
@@ -132,6 +163,13 @@ bool TextField::keyDown(const platform::KeyEvent& e) {
     }
     return true;
   }
+  if (e.key == Key::Escape) {
+    if (e.repeat) return true;
+    Ref<TextField> keep(this);
+    abandonEditing();
+    if (didCancel_) didCancel_(this);
+    return true;
+  }
   if (e.key == Key::Backspace) {
     eraseLastCharacter(text_);
     return true;
@@ -144,6 +182,7 @@ bool TextField::textInput(const std::string& text) {
   if (!firstResponder_) return false;
   for (char ch : text)
     if (static_cast<unsigned char>(ch) >= 0x20 && ch != 0x7f) text_.push_back(ch);
+  if (maxBytes_) truncateUtf8(text_, maxBytes_);
   return true;
 }
 

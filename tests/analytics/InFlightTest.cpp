@@ -4,6 +4,7 @@
 #include <sqlite3.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -142,6 +143,53 @@ TEST_F(InFlightTest, BatchNumbersContinueAfterRowsLeftInFlight) {
   EXPECT_GT(fresh, old);
   db.endInFlight(fresh);
   EXPECT_EQ(db.numInFlight(), 1);  // the old batch is untouched
+}
+
+TEST_F(InFlightTest, ARestoreKeepsFreeIdsAndGivesNewOnesOnlyWhereTaken) {
+  // The queue was made anew while a batch was out (the id counter started again), so two of the
+  // batch's ids now belong to newer records. Both ways of putting rows back keep every row.
+  struct Case {
+    const char* what;
+    std::function<int(KXDatabase&, std::int64_t)> restore;
+  };
+  const std::vector<Case> cases = {
+      {"one batch", [](KXDatabase& db, std::int64_t batch) { return db.restoreInFlight(batch); }},
+      {"every batch", [](KXDatabase& db, std::int64_t) { return db.restoreAllInFlight(); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(root);
+    KXDatabase db(root);
+    store(db, 5);
+    std::int64_t batch = 0;
+    ASSERT_EQ(db.takeOldestActionsInFlight(5, &batch).size(), 5u);
+    db.dropTable();
+    store(db, 2, "new");  // ids 1 and 2 again
+    EXPECT_EQ(c.restore(db, batch), 5);
+    EXPECT_EQ(db.numInFlight(), 0);
+    using Row = std::pair<long long, std::string>;
+    // a2..a4 keep their places; a0 and a1 follow everything under new ids.
+    EXPECT_EQ(queue(), (std::vector<Row>{{1, "new0"}, {2, "new1"}, {3, "a2"}, {4, "a3"}, {5, "a4"}, {6, "a0"}, {7, "a1"}}));
+  }
+}
+
+TEST_F(InFlightTest, ConnectionsSharingTheFileNeverShareABatchNumber) {
+  KXDatabase first(root);
+  store(first, 6);
+  KXDatabase second(root);
+  std::int64_t a = 0, b = 0, c = 0;
+  first.takeOldestActionsInFlight(2, &a);
+  second.takeOldestActionsInFlight(2, &b);
+  first.takeOldestActionsInFlight(2, &c);
+  EXPECT_NE(a, b);
+  EXPECT_NE(b, c);
+  EXPECT_NE(a, c);
+  // Ending one connection's batch leaves the other's rows in flight.
+  first.endInFlight(c);
+  first.endInFlight(a);
+  EXPECT_EQ(second.numInFlight(), 2);
+  EXPECT_EQ(second.restoreInFlight(b), 2);
+  EXPECT_EQ(names(second.oldestActions(5)), (std::vector<std::string>{"a2", "a3"}));
 }
 
 TEST_F(InFlightTest, RowsOfUnknownTypeAreNotKept) {

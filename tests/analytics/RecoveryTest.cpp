@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <climits>
 #include <string>
 #include <vector>
@@ -52,11 +53,11 @@ TEST_F(RecoveryTest, TerminationWritesTheBatchInFlightBackToItsPlace) {
   EXPECT_TRUE(inFlightRows().empty());
   EXPECT_EQ(service()->uploadsInFlight(), 0);
 
-  // The exchange still completes: the server has the batch, and the queue keeps its copy (sent
-  // again next time: at least once).
+  // The exchange was cancelled at termination: once the held check lets it go on, it sends
+  // nothing, and the queue keeps the batch for the next run.
   gate.open();
   ASSERT_TRUE(service()->waitForThreads(10.0));
-  EXPECT_THAT(receivedActions(), ElementsAre("r0", "r1", "r2", "r3", "r4"));
+  EXPECT_TRUE(receivedActions().empty());
   EXPECT_EQ(queue().size(), 7u);
   EXPECT_TRUE(inFlightRows().empty());
 }
@@ -88,6 +89,30 @@ TEST_F(RecoveryTest, UploadsStartedAfterAFailureAreTrackedApart) {
   EXPECT_TRUE(inFlightRows().empty());
   EXPECT_EQ(queue().size(), 11u);  // both batches back behind "Analysis Started"
   EXPECT_EQ(queueActions().front(), "Analysis Started");
+}
+
+TEST_F(RecoveryTest, TerminationDuringAStalledUploadLeavesNoThreadRunning) {
+  storeActions(5, "r");
+  server->setFault(devserver::FaultMode::Stall);
+  GateFlagReader& gate = holdExchanges();
+  service()->startAnalysisUsingLocation(false);
+  // Past the reachability check, the exchange goes to a server that holds back its answer (and
+  // whether or not the exchange has begun when the application ends, it must end with it).
+  ASSERT_TRUE(gate.waitUntilEntered(1));
+  gate.open();
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  // And an ad request waits for a first location fix that never comes.
+  service()->requestAdUsingLocation(true);
+  ASSERT_TRUE(pumpUntil([&] { return service()->locationManager().updatingLocation(); }));
+
+  const auto start = std::chrono::steady_clock::now();
+  postTerminate();
+  const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_EQ(service()->threadsAlive(), 0);
+  EXPECT_TRUE(service()->waitForThreads(0.0));
+  EXPECT_LT(took, 1.5);
+  EXPECT_THAT(queueActions(), ElementsAre("r0", "r1", "r2", "r3", "r4", "Analysis Started", "Analysis Stopped"));
+  EXPECT_TRUE(inFlightRows().empty());
 }
 
 // Run in a child process by the test below: dies while its first upload is in the middle of the

@@ -136,6 +136,25 @@ TEST_F(OutputQueue, AnAsynchronousStopPlaysOutAndThenReports) {
   EXPECT_EQ(AudioQueueEnqueueBuffer(q, filled(10), 0, nullptr), noErr) << "a stopped queue takes buffers again";
 }
 
+TEST_F(OutputQueue, APauseHoldsTheQueueAndStartGoesOnFromThere) {
+  owner.requeue = true;
+  ASSERT_EQ(AudioQueueEnqueueBuffer(q, filled(800), 0, nullptr), noErr);  // 0.1 s, over and over
+  ASSERT_EQ(AudioQueueStart(q, nullptr), noErr);
+  ASSERT_TRUE(loop.pumpUntil([&] { return owner.returned.size() >= 6; }));
+  ASSERT_EQ(AudioQueuePause(q), noErr);
+  EXPECT_TRUE(running());
+  const size_t held = owner.returned.size();
+  EXPECT_FALSE(loop.pumpUntil([&] { return owner.returned.size() > held; }, 0.5)) << "nothing moves while paused";
+  ASSERT_EQ(AudioQueueStart(q, nullptr), noErr);
+  EXPECT_TRUE(loop.pumpUntil([&] { return owner.returned.size() > held + 2; }));
+  EXPECT_EQ(owner.runningStates, std::vector<std::uint32_t>{1}) << "a pause is no stop";
+  ASSERT_EQ(AudioQueuePause(q), noErr);
+  ASSERT_EQ(AudioQueueStop(q, true), noErr);
+  EXPECT_EQ(owner.runningStates, (std::vector<std::uint32_t>{1, 0}));
+  EXPECT_EQ(AudioQueuePause(q), noErr) << "pausing a stopped queue does nothing";
+  EXPECT_FALSE(running());
+}
+
 TEST_F(OutputQueue, DisposingFromItsOwnCallbackIsSafe) {
   owner.disposeInCallback = true;
   ASSERT_EQ(AudioQueueEnqueueBuffer(q, filled(100), 0, nullptr), noErr);

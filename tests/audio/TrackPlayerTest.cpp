@@ -5,6 +5,8 @@
 #include "AudioTestSupport.h"
 #include "audio/BackgroundTrackMgr.h"
 #include "audio/backend/Output.h"
+#include "audio/backend/SystemSound.h"
+#include "core/Log.h"
 
 using namespace peckish;
 using namespace peckish::audio;
@@ -145,6 +147,35 @@ TEST_F(TrackPlayer, OpenFailuresArePrintedAndLeaveNothingBehind) {
             "Error opening file: 3\nError getting file data info: 3\n");
   EXPECT_TRUE(mgr->files.empty());
   EXPECT_EQ(mgr->queue, nullptr);
+}
+
+TEST_F(TrackPlayer, FilesOverTenMinutesAreRefusedWithOneLogLine) {
+  // At 100 frames a second ten minutes are 60000 frames.
+  const struct {
+    const char* name;
+    long frames;
+    bool accepted;
+  } rows[] = {{"TenMinutes.wav", 60000, true}, {"Longer.wav", 60001, false}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    const std::string path = tone(row.name, 100, 1, row.frames);
+    const std::string refusal = "Sound file refused: more than 10 minutes of audio: " + path;
+    LogCapture log;
+    ::testing::internal::CaptureStdout();
+    const OSStatus loaded = mgr->LoadTrack(path.c_str(), false, true);
+    ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(loaded == noErr, row.accepted) << loaded;
+    if (!row.accepted) {
+      EXPECT_EQ(loaded, kAudioFileUnsupportedDataFormatError);
+    }
+    SystemSoundID id = 0;
+    const OSStatus effect = AudioServicesCreateSystemSoundID(FileURL{path}, &id);
+    EXPECT_EQ(effect == noErr, row.accepted) << effect;
+    if (effect == noErr) AudioServicesDisposeSystemSoundID(id);
+    EXPECT_EQ(log.count(refusal), row.accepted ? 0 : 2) << "one line for each refused open";
+    EXPECT_EQ(log.lines().size(), row.accepted ? 0u : 2u);
+    mgr = std::make_unique<BackgroundTrackMgr>();
+  }
 }
 
 TEST_F(TrackPlayer, ARecordThatFailsToLoadLeavesThePlayList) {

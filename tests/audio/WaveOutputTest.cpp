@@ -14,6 +14,7 @@
 #include "audio/BackgroundSoundManager.h"
 #include "audio/SoundEffectManager.h"
 #include "audio/SoundEngine.h"
+#include "audio/backend/Output.h"
 #include "core/Log.h"
 
 extern char** environ;
@@ -35,11 +36,12 @@ TEST(WaveChild, Scenario) {
   if (s == "no-device") {
     LogCapture log;
     ::testing::internal::CaptureStdout();
+    EXPECT_EQ(SoundEngine_Initialize(22050.0f), 5) << "no device: 5, not the OpenAL error";
+    SoundEngine_Teardown();
     EXPECT_EQ(BackgroundSoundManager::sharedManager(), nullptr);
-    const std::string out = ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "") << "no device is not an error to print";
     EXPECT_TRUE(log.contains("Could not initialize"));
-    EXPECT_EQ(out.rfind("Error opening output device: ", 0), 0u) << out;
-    EXPECT_EQ(BackgroundSoundManager::sharedManager(), nullptr) << "asking again tries again, and fails again";
+    EXPECT_EQ(BackgroundSoundManager::sharedManager(), nullptr) << "asking again fails again";
     EXPECT_EQ(SoundEngine_StartBackgroundMusic(), 1);
 
     SoundEffectManager* effects = SoundEffectManager::sharedManager();
@@ -47,6 +49,9 @@ TEST(WaveChild, Scenario) {
     effects->playSound("Hit.wav");
     EXPECT_TRUE(toggleAudioMuted());
     EXPECT_FALSE(toggleAudioMuted());
+    // The player is told once; the device is not tried again for every sound.
+    EXPECT_EQ(log.count("peckish: no audio output device; playing without sound"), 1);
+    EXPECT_EQ(audio::audioCounters().deviceOpenAttempts, 1u);
 
     ::testing::internal::CaptureStdout();
     EXPECT_NE(SoundEngine_LoadBackgroundMusicTrack((std::string(std::getenv("PECKISH_RESOURCES")) + "/Tune.wav").c_str(),

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 
 #include "EngineTestSupport.h"
 #include "core/Exception.h"
 #include "engine/CompositeActions.h"
+#include "engine/PropertyActions.h"
 #include "engine/Scene.h"
 
 using namespace peckish;
@@ -184,6 +186,23 @@ TEST_F(ActionTest, FailuresAndLogLines) {
     char addr[32];
     std::snprintf(addr, sizeof addr, "%p", static_cast<void*>(raw));
     EXPECT_TRUE(log.contains(std::string("deallocing <Hide: ") + addr + ">"));
+  }
+  // Copies and reverses that never get a target are named by their own class too.
+  const struct {
+    const char* cls;
+    std::function<Ref<Action>()> make;
+  } untargeted[] = {
+      {"Place", [] { return Place::actionWithPosition(Vec2(1, 2))->copy(); }},
+      {"MoveBy", [] { return MoveBy::actionWithDuration(1.0, Vec2(3, 4))->reverse(); }},
+      {"Sequence", [] { return Sequence::actionOne(Show::action(), Hide::action())->copy(); }},
+  };
+  for (const auto& row : untargeted) {
+    LogCapture log;
+    Ref<Action> a = row.make();
+    char addr[32];
+    std::snprintf(addr, sizeof addr, "%p", static_cast<void*>(a.get()));
+    a = nullptr;
+    EXPECT_TRUE(log.contains(std::string("deallocing <") + row.cls + ": " + addr + ">")) << row.cls;
   }
   clock.set(-5.0);  // the clock cannot be read
   try {

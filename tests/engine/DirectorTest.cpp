@@ -373,6 +373,88 @@ TEST_F(DirectorTest, CameraIsCleanUntilSetAndRestoreMakesItCleanAgain) {
                    modelView(shifted));
 }
 
+TEST_F(DirectorTest, LookAtFromAnObliqueEyeMatchesTheHandComputedView) {
+  director->setCurrentContext();
+  // Eye (1, 2, 3) looking along (1, 1, 0) with up along +z: side s = (1, -1, 0)/sqrt2, up
+  // u = (0, 0, 1), back -f = (-1, -1, 0)/sqrt2; p -> (r(x - y) + r, z - 3, -r(x + y) + 3r).
+  const float r = float(M_SQRT1_2);
+  const std::vector<float> view = {r, 0, -r, 0, -r, 0, -r, 0, 0, 1, 0, 0, r, -3, 3 * r, 1};
+  expectMatrixNear(modelView([] { gluLookAt(1, 2, 3, 2, 3, 3, 0, 0, 5); }), view);
+
+  Camera cam;
+  cam.setEyeX(1, 2, 3);
+  cam.setCenterX(2, 3, 3);
+  cam.setUpX(0, 0, 5);
+  expectMatrixNear(modelView([&] {
+                     glTranslatef(7, 8, 9);  // discarded: a dirty camera starts from the identity
+                     cam.locate();
+                   }),
+                   view);
+  // Landscape: turned by -90 degrees about z after the view, shifted by (-80, 80) before it:
+  // p -> (z - 3, -r(x - y) + 159r, -r(x + y) + 3r).
+  director->setLandscape(true);
+  expectMatrixNear(modelView([&] { cam.locate(); }),
+                   {0, -r, -r, 0, 0, r, -r, 0, 1, 0, 0, 0, -3, 159 * r, 3 * r, 1});
+}
+
+// A 10 x 10 square, red in its lower-left quarter and green elsewhere, with the anchors and the
+// relativeTransformAnchor setting of a test row.
+class AnchoredSquare : public Node {
+ public:
+  explicit AnchoredSquare(bool relative) { relativeTransformAnchor_ = relative; }
+  void draw() override {
+    const GLfloat whole[] = {0, 0, 10, 0, 0, 10, 10, 10};
+    const GLfloat quarter[] = {0, 0, 5, 0, 0, 5, 5, 5};
+    glDisable(GL_TEXTURE_2D);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glColor4f(0.f, 1.f, 0.f, 1.f);
+    glVertexPointer(2, GL_FLOAT, 0, whole);
+    glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+    glColor4f(1.f, 0.f, 0.f, 1.f);
+    glVertexPointer(2, GL_FLOAT, 0, quarter);
+    glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+    glDisableClientState(GL_VERTEX_ARRAY);
+  }
+};
+
+TEST_F(DirectorTest, TransformPlacesRotatedScaledAnchoredNodes) {
+  // Position (100, 200), transform anchor (20, 10), children anchor (5, 0), scale 2, rotation 90
+  // (clockwise): a point p lands at (100, 200) + A + 2 Rot(-90)(p - (15, 10)), Rot(-90)(x, y) =
+  // (y, -x), A = the transform anchor when relativeTransformAnchor is off, else (0, 0). The
+  // square's red corner p = (0..5, 0..5) ends up at the top left of the turned square.
+  const struct Row {
+    bool relative;
+    int red[2];
+    int green[3][2];
+    int empty[2];
+  } rows[] = {
+      // Off: the square covers x 100..120, y 220..240.
+      {false, {105, 235}, {{105, 225}, {115, 235}, {115, 225}}, {85, 225}},
+      // On: x 80..100, y 210..230.
+      {true, {85, 225}, {{85, 215}, {95, 225}, {95, 215}}, {105, 235}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.relative ? "relative anchor" : "absolute anchor");
+    auto s = Scene::node();
+    auto n = make<AnchoredSquare>(row.relative);
+    n->setPosition(Vec2(100, 200));
+    n->setTransformAnchor(Vec2(20, 10));
+    n->setChildrenAnchor(Vec2(5, 0));
+    n->setScale(2);
+    n->setRotation(90);
+    s->add(n);
+    if (director->runningScene()) {
+      director->replaceScene(s);
+    } else {
+      director->runScene(s);
+    }
+    frames(1);
+    EXPECT_EQ(pixel(row.red[0], row.red[1]), 0xFF000000u);
+    for (const auto& g : row.green) EXPECT_EQ(pixel(g[0], g[1]), 0x00FF0000u) << g[0] << "," << g[1];
+    EXPECT_EQ(pixel(row.empty[0], row.empty[1]), 0x00000000u);
+  }
+}
+
 TEST_F(DirectorTest, DirtyCameraPlacesItsNodeAbsolutely) {
   auto s = Scene::node();
   auto parent = make<Node>();

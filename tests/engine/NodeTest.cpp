@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "EngineTestSupport.h"
 #include "engine/Camera.h"
+#include "engine/CompositeActions.h"
+#include "engine/NodeOpacity.h"
+#include "engine/PropertyActions.h"
 #include "engine/Scene.h"
 
 using namespace peckish;
@@ -235,6 +239,91 @@ TEST_F(NodeTest, ActionsPauseOffStageAndResumeOnReEntry) {
   scene->onExit();
   scene->cleanup();  // leaving for good drops the actions of every node in the scene
   EXPECT_TRUE(n->actions().empty());
+}
+
+// A plain node whose opacity the fade actions can drive.
+struct FadingNode : Node, NodeOpacity {
+  uint8_t opacity() const override { return opacity_; }
+  void setOpacity(uint8_t o) override { opacity_ = o; }
+  uint8_t opacity_ = 255;
+};
+
+TEST_F(NodeTest, OffStageOnlyInstantActionsFinishInsideDo) {
+  struct Calls : Object {
+    int n = 0;
+    void call() { ++n; }
+  };
+  Ref<Calls> calls = make<Calls>();
+  const struct Row {
+    const char* name;
+    std::function<Ref<Action>()> action;
+    std::function<bool(FadingNode&)> applied;
+    bool instant;
+  } rows[] = {
+      {"MoveTo 0", [] { return MoveTo::actionWithDuration(0, Vec2(7, 8)); },
+       [](FadingNode& n) { return n.position() == Vec2(7, 8); }, false},
+      {"ScaleTo 0", [] { return ScaleTo::actionWithDuration(0, 3.f); },
+       [](FadingNode& n) { return n.scale() == 3.f; }, false},
+      {"FadeTo 0", [] { return FadeTo::actionWithDuration(0, 10); },
+       [](FadingNode& n) { return n.opacity() == 10; }, false},
+      {"zero-length Sequence",
+       [&] {
+         return Sequence::actionOne(CallFunc::actionWithTarget(calls.get(), &Calls::call),
+                                    CallFunc::actionWithTarget(calls.get(), &Calls::call));
+       },
+       [&](FadingNode&) { return calls->n == 2; }, false},
+      {"Place", [] { return Place::actionWithPosition(Vec2(5, 6)); },
+       [](FadingNode& n) { return n.position() == Vec2(5, 6); }, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    calls->n = 0;
+    Ref<Scene> scene = Scene::node();
+    scene->onEnter();
+    Ref<FadingNode> n = make<FadingNode>();
+    n->do_(row.action());
+    if (row.instant) {
+      // Acted in do_ and is not kept waiting for a step.
+      EXPECT_TRUE(row.applied(*n));
+      EXPECT_TRUE(n->actions().empty());
+    } else {
+      // Waits in the list; its update(1) comes with its first step on stage.
+      EXPECT_FALSE(row.applied(*n));
+      ASSERT_EQ(n->actions().size(), 1u);
+      scene->add(n);
+      tick(0.1);
+      EXPECT_TRUE(row.applied(*n));
+      tick(0.1);
+      EXPECT_TRUE(n->actions().empty());
+    }
+    scene->onExit();
+    scene->cleanup();
+  }
+}
+
+TEST_F(NodeTest, NodeRemovedByAnotherTimerKeepsItsActionsForReEntry) {
+  Ref<Scene> scene = Scene::node();
+  scene->onEnter();
+  Ref<Recorder> remover = rec("remover");
+  scene->add(remover);
+  remover->schedule(&Recorder::tick);  // fires before the node's action step
+  Ref<Node> n = Node::node();
+  scene->add(n);
+  std::vector<double> updates;
+  n->do_(make<Probe>(4.0, &updates));
+  tick(1);
+  remover->onTick = [&] {
+    scene->remove(n.get());
+    remover->onTick = nullptr;
+  };
+  tick(1);  // the node leaves before its step, which still fires once in this tick
+  EXPECT_EQ(n->actions().size(), 1u) << "a node removed by someone else keeps its actions";
+  tick(1);
+  scene->add(n);
+  tick(1);
+  EXPECT_EQ(updates, (std::vector<double>{0.25, 0.5, 0.75}));
+  scene->onExit();
+  scene->cleanup();
 }
 
 TEST_F(NodeTest, NewNodeDefaultsAndSceneAnchor) {

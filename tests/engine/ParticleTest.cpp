@@ -316,39 +316,87 @@ TEST_F(ParticleTest, StopAndReset) {
 TEST_F(ParticleTest, PresetsFillInTheirParameters) {
   REQUIRE_GL(gl);
   struct Row {
+    const char* name;
     Ref<ParticleSystem> s;
     int total;
-    float rate;
+    float duration;
+    Vec2 gravity;
+    float angle, angleVar, speed, speedVar, radial, radialVar, tangential, tangentialVar;
+    Vec2 position, posVar;
+    float life, lifeVar, size, sizeVar, rate;
     bool additive;
-    Vec2 position;
+    sColorF start, startVar, end, endVar;
   };
   const Row rows[] = {
-      {ParticleFireworks::node(), 1500, 428.57144f, false, Vec2(160, 160)},
-      {ParticleFire::node(), 250, 83.333336f, true, Vec2(160, 60)},
-      {ParticleSun::node(), 350, 350.f, true, Vec2(160, 240)},
-      {ParticleGalaxy::node(), 200, 50.f, true, Vec2(160, 240)},
-      {ParticleFlower::node(), 250, 62.5f, true, Vec2(160, 240)},
-      {ParticleMeteor::node(), 150, 75.f, true, Vec2(160, 240)},
-      {ParticleSpiral::node(), 500, 41.666668f, false, Vec2(160, 240)},
-      {ParticleExplosion::node(), 700, 7000.f, false, Vec2(160, 240)},
-      {ParticleSmoke::node(), 200, 50.f, false, Vec2(160, 0)},
+      {"Fireworks", ParticleFireworks::node(), 1500, -1, Vec2(0, -90), 90, 20, 180, 50, 0, 0, 0, 0,
+       Vec2(160, 160), Vec2(0, 0), 3.5f, 1, 8, 2, 428.57144f, false,
+       {0.5f, 0.5f, 0.5f, 1.0f}, {0.5f, 0.5f, 0.5f, 0.1f}, {0.1f, 0.1f, 0.1f, 0.2f}, {0.1f, 0.1f, 0.1f, 0.2f}},
+      {"Fire", ParticleFire::node(), 250, -1, Vec2(0, 0), 90, 10, 60, 20, 0, 0, 0, 0,
+       Vec2(160, 60), Vec2(40, 20), 3, 0.25f, 100, 10, 83.333336f, true,
+       {0.76f, 0.25f, 0.12f, 1.0f}, {0, 0, 0, 0}, {0, 0, 0, 1.0f}, {0, 0, 0, 0}},
+      {"Sun", ParticleSun::node(), 350, -1, Vec2(0, 0), 90, 360, 20, 5, 0, 0, 0, 0,
+       Vec2(160, 240), Vec2(0, 0), 1, 0.5f, 30, 10, 350.f, true,
+       {0.76f, 0.25f, 0.12f, 1.0f}, {0, 0, 0, 0}, {0, 0, 0, 1.0f}, {0, 0, 0, 0}},
+      {"Galaxy", ParticleGalaxy::node(), 200, -1, Vec2(0, 0), 90, 360, 60, 10, -80, 0, 80, 0,
+       Vec2(160, 240), Vec2(0, 0), 4, 1, 37, 10, 50.f, true,
+       {0.12f, 0.25f, 0.76f, 1.0f}, {0, 0, 0, 0}, {0, 0, 0, 1.0f}, {0, 0, 0, 0}},
+      {"Flower", ParticleFlower::node(), 250, -1, Vec2(0, 0), 90, 360, 80, 10, -60, 0, 15, 0,
+       Vec2(160, 240), Vec2(0, 0), 4, 1, 30, 10, 62.5f, true,
+       {0.5f, 0.5f, 0.5f, 1.0f}, {0.5f, 0.5f, 0.5f, 0.5f}, {0, 0, 0, 1.0f}, {0, 0, 0, 0}},
+      {"Meteor", ParticleMeteor::node(), 150, -1, Vec2(-200, 200), 90, 360, 15, 5, 0, 0, 0, 0,
+       Vec2(160, 240), Vec2(0, 0), 2, 1, 60, 10, 75.f, true,
+       {0.2f, 0.4f, 0.7f, 1.0f}, {0, 0, 0.2f, 0.1f}, {0, 0, 0, 1.0f}, {0, 0, 0, 0}},
+      {"Spiral", ParticleSpiral::node(), 500, -1, Vec2(0, 0), 90, 0, 150, 0, -380, 0, 45, 0,
+       Vec2(160, 240), Vec2(0, 0), 12, 0, 20, 0, 41.666668f, false,
+       {0.5f, 0.5f, 0.5f, 1.0f}, {0.5f, 0.5f, 0.5f, 0}, {0.5f, 0.5f, 0.5f, 1.0f}, {0.5f, 0.5f, 0.5f, 0}},
+      {"Explosion", ParticleExplosion::node(), 700, 0.1f, Vec2(0, -100), 90, 360, 70, 40, 0, 0, 0, 0,
+       Vec2(160, 240), Vec2(0, 0), 5, 2, 15, 10, 7000.f, false,
+       {0.7f, 0.1f, 0.2f, 1.0f}, {0.5f, 0.5f, 0.5f, 0}, {0.5f, 0.5f, 0.5f, 0}, {0.5f, 0.5f, 0.5f, 0}},
+      {"Smoke", ParticleSmoke::node(), 200, -1, Vec2(0, 0), 90, 5, 25, 10, 0, 0, 0, 0,
+       Vec2(160, 0), Vec2(20, 0), 4, 1, 60, 10, 50.f, false,
+       {0.8f, 0.8f, 0.8f, 1.0f}, {0.02f, 0.02f, 0.02f, 0}, {0, 0, 0, 1.0f}, {0, 0, 0, 0}},
+  };
+  const auto expectColor = [](sColorF actual, sColorF expected, const char* which) {
+    EXPECT_EQ(actual.r, expected.r) << which;
+    EXPECT_EQ(actual.g, expected.g) << which;
+    EXPECT_EQ(actual.b, expected.b) << which;
+    EXPECT_EQ(actual.a, expected.a) << which;
   };
   Texture2D* fire = TextureMgr::sharedTextureMgr()->addImage("fire.png");
   ASSERT_NE(fire, nullptr);
   for (const Row& r : rows) {
     ASSERT_TRUE(r.s);
-    SCOPED_TRACE(r.total);
-    EXPECT_EQ(r.s->totalParticles(), r.total);
-    EXPECT_EQ(r.s->capacity(), r.total);
-    EXPECT_EQ(r.s->emissionRate(), r.rate);
-    EXPECT_EQ(r.s->blendAdditive(), r.additive);
-    EXPECT_EQ(r.s->position(), r.position);
-    EXPECT_EQ(r.s->texture(), fire);
-    EXPECT_TRUE(r.s->active());
-    EXPECT_TRUE(r.s->colorModulate());
-    EXPECT_EQ(r.s->duration(), r.total == 700 ? 0.1f : -1.f);
-    EXPECT_NE(r.s->verticesID(), 0u);
-    EXPECT_NE(r.s->colorsID(), r.s->verticesID());
+    SCOPED_TRACE(r.name);
+    const ParticleSystem& s = *r.s;
+    EXPECT_EQ(s.totalParticles(), r.total);
+    EXPECT_EQ(s.capacity(), r.total);
+    EXPECT_EQ(s.duration(), r.duration);
+    EXPECT_EQ(s.gravity(), r.gravity);
+    EXPECT_EQ(s.angle(), r.angle);
+    EXPECT_EQ(s.angleVar(), r.angleVar);
+    EXPECT_EQ(s.speed(), r.speed);
+    EXPECT_EQ(s.speedVar(), r.speedVar);
+    EXPECT_EQ(s.radialAccel(), r.radial);
+    EXPECT_EQ(s.radialAccelVar(), r.radialVar);
+    EXPECT_EQ(s.tangentialAccel(), r.tangential);
+    EXPECT_EQ(s.tangentialAccelVar(), r.tangentialVar);
+    EXPECT_EQ(s.position(), r.position);
+    EXPECT_EQ(s.posVar(), r.posVar);
+    EXPECT_EQ(s.life(), r.life);
+    EXPECT_EQ(s.lifeVar(), r.lifeVar);
+    EXPECT_EQ(s.size(), r.size);
+    EXPECT_EQ(s.sizeVar(), r.sizeVar);
+    EXPECT_EQ(s.emissionRate(), r.rate);
+    EXPECT_EQ(s.blendAdditive(), r.additive);
+    expectColor(s.startColor(), r.start, "start colour");
+    expectColor(s.startColorVar(), r.startVar, "start variance");
+    expectColor(s.endColor(), r.end, "end colour");
+    expectColor(s.endColorVar(), r.endVar, "end variance");
+    EXPECT_EQ(s.texture(), fire);
+    EXPECT_TRUE(s.active());
+    EXPECT_TRUE(s.colorModulate());
+    EXPECT_NE(s.verticesID(), 0u);
+    EXPECT_NE(s.colorsID(), s.verticesID());
   }
   EXPECT_EQ(fire->retainCount(), 10);  // the cache and each preset
 }

@@ -220,6 +220,13 @@ TEST_F(TextureTest, NullOrEmptyImageGivesNoTexture) {
 
 TEST_F(TextureTest, DesignatedInitialiserRejectsUnknownFormats) {
   REQUIRE_GL(gl);
+  const auto liveTextures = [] {
+    std::vector<GLuint> live;
+    for (GLuint n = 1; n < 4096; ++n)
+      if (glIsTexture(n)) live.push_back(n);
+    return live;
+  };
+  const std::vector<GLuint> before = liveTextures();
   uint8_t px[4] = {};
   try {
     Texture2D t(px, TexturePixelFormat(0), 1, 1, CGSizeMake(1, 1));
@@ -231,6 +238,7 @@ TEST_F(TextureTest, DesignatedInitialiserRejectsUnknownFormats) {
   GLint bound = -1;
   glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
   EXPECT_EQ(bound, 0);  // the previous binding is back
+  EXPECT_EQ(liveTextures(), before) << "the texture name made for the refused data is given back";
 }
 
 TEST_F(TextureTest, DescriptionNamesTheGeometry) {

@@ -279,28 +279,45 @@ TEST_F(TransitionTest, JumpZoomTimings) {
 }
 
 TEST_F(TransitionTest, FlipsTurnTheCamerasAndShowTheIncomingSceneHalfway) {
-  const std::pair<const char*, Ref<TransitionScene> (*)(double, Ref<Scene>)> kinds[] = {
-      {"FlipX", &makeKind<FlipXTransition>},
-      {"FlipY", &makeKind<FlipYTransition>},
-      {"FlipAngular", &makeKind<FlipAngularTransition>},
+  // The eye's direction from the centre, in units of the default eye distance, at a quarter of
+  // the time (the outgoing orbit halfway: zenith 45 degrees) and at three quarters (the incoming
+  // orbit halfway: zenith 315 degrees), at each kind's azimuth.
+  const float h = float(M_SQRT1_2);
+  const struct {
+    const char* name;
+    Ref<TransitionScene> (*make)(double, Ref<Scene>);
+    Vec3f outAtQuarter, inAtThreeQuarters;
+  } kinds[] = {
+      {"FlipX", &makeKind<FlipXTransition>, {h, 0, h}, {-h, 0, h}},
+      {"FlipY", &makeKind<FlipYTransition>, {0, h, h}, {0, -h, h}},
+      {"FlipAngular", &makeKind<FlipAngularTransition>, {0.5f, 0.5f, h}, {-0.5f, 0.5f, h}},
   };
-  for (const auto& [name, makeFlip] : kinds) {
-    SCOPED_TRACE(name);
+  const auto expectEyeAt = [](Camera* cam, Vec3f dir, const char* when) {
+    const float z = Camera::getZEye();
+    const Vec3f c = cam->center(), e = cam->eye();
+    EXPECT_EQ(c, Camera().center()) << when;
+    EXPECT_NEAR(e.x, c.x + dir.x * z, 1e-2) << when;
+    EXPECT_NEAR(e.y, c.y + dir.y * z, 1e-2) << when;
+    EXPECT_NEAR(e.z, c.z + dir.z * z, 1e-2) << when;
+  };
+  for (const auto& kind : kinds) {
+    SCOPED_TRACE(kind.name);
     Ref<Scene> out = make<ColorScene>(kRed);
     run(out);
     Ref<Scene> in = make<ColorScene>(kBlue);
-    director->replaceScene(makeFlip(1.0, in));
+    director->replaceScene(kind.make(1.0, in));
     EXPECT_FALSE(in->visible());
     frame(0);
-    frames(4, kStep);
+    frames(4, kStep);  // 0.25 s
     EXPECT_TRUE(out->camera()->dirty());
-    EXPECT_NE(out->camera()->eye(), Camera().eye());
+    expectEyeAt(out->camera(), kind.outAtQuarter, "outgoing at 1/4");
     EXPECT_TRUE(out->visible());
     EXPECT_FALSE(in->visible());
     frames(8, kStep);  // 0.75 s
     EXPECT_FALSE(out->visible());
     EXPECT_TRUE(in->visible());
     EXPECT_TRUE(in->camera()->dirty());
+    expectEyeAt(in->camera(), kind.inAtThreeQuarters, "incoming at 3/4");
     framesUntilRunning(in.get());
     EXPECT_FALSE(in->camera()->dirty());
     EXPECT_FALSE(out->camera()->dirty());

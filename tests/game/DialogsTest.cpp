@@ -107,6 +107,48 @@ TEST_F(DialogsTest, SendScoreBringsUpTheEmptyFieldForANewPlayer) {
   EXPECT_NEAR(r.origin.y, 165.f, 0.1f);
   EXPECT_NEAR(r.size.width, 240.f, 0.1f);
   EXPECT_NEAR(r.size.height, 30.f, 0.1f);
+  // No longer a name than the server takes; how to finish, just under the field.
+  EXPECT_EQ(field->maxBytes(), kMaxPlayerNameBytes);
+  EXPECT_EQ(field->hint(), "Return sends your score, Escape cancels");
+  const CGRect hint = field->hintRect();
+  EXPECT_GT(hint.size.width, 0.f);
+  EXPECT_LE(hint.origin.y + hint.size.height, r.origin.y);
+  EXPECT_GE(hint.origin.y, 0.f);
+}
+
+TEST_F(DialogsTest, EscapeTakesTheFieldAwayAndSendsNothing) {
+  gameOver();
+  tapButton(alert(), 1);
+  type("Bob");
+  LogCapture log;
+  key(platform::Key::Escape);
+  EXPECT_EQ(ui::TextField::current(), nullptr);
+  EXPECT_EQ(static_cast<ui::TextField*>(game()->highScoreTextField())->superview(), nullptr);
+  EXPECT_FALSE(platform::UserDefaults::standard().stringForKey("username").has_value());
+  EXPECT_TRUE(server->store().scores().empty());
+  EXPECT_FALSE(log.contains("Payload: gid=3&player=Bob&score=" + std::to_string(State::sharedState()->score())));
+  EXPECT_EQ(alertCount(), 0);
+  // Back on the stopped game screen; the restart dialog is the way on.
+  frames(3, 0.1);
+  ASSERT_NE(game(), nullptr);
+  key(platform::Key::Escape);
+  ASSERT_EQ(alertCount(), 1);
+  EXPECT_EQ(alert()->title(), "Restart?");
+}
+
+TEST_F(DialogsTest, TheFieldTakesNoLongerANameThanTheServerDoes) {
+  gameOver();
+  tapButton(alert(), 1);
+  const std::string euro = "\xE2\x82\xAC";  // three bytes of UTF-8
+  type(std::string(250, 'A'));
+  type(euro + euro + euro);
+  ASSERT_NE(ui::TextField::current(), nullptr);
+  EXPECT_EQ(ui::TextField::current()->text(), std::string(250, 'A') + euro + euro);  // 256 bytes
+  key(platform::Key::Return);
+  const auto rows = server->store().scores();
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].player.size(), 256u);
+  EXPECT_EQ(alertCount(), 0);
 }
 
 TEST_F(DialogsTest, ANameIsStoredSubmittedAndLeadsToTheHighScorePage) {
@@ -209,7 +251,7 @@ TEST_F(DialogsTest, NoServerGivesTheErrorAlertExactlyOnce) {
   EXPECT_EQ(log.count("No response data!"), 1);
 }
 
-TEST_F(DialogsTest, AnEmptyAnswerIsAFailureAndAnyOtherAnswerASuccess) {
+TEST_F(DialogsTest, AnEmptyAnswerOrARefusalIsAFailureAndAnyOtherAnswerASuccess) {
   gameOver();
   server->setFault(devserver::FaultMode::Empty);
   LogCapture log;
@@ -218,12 +260,28 @@ TEST_F(DialogsTest, AnEmptyAnswerIsAFailureAndAnyOtherAnswerASuccess) {
   ASSERT_NE(alert(), nullptr);
   EXPECT_EQ(alert()->title(), "Error");
   tapButton(alert(), 0);
-  // An error page still has a body: that counts as saved.
+  // A refusal (400 with a text body, here for a name longer than the server takes): the same
+  // alert, the status and the server's words in the log, the score still on the board.
+  server->setFault(devserver::FaultMode::None);
+  submit(std::string(300, 'n'), 10);
+  EXPECT_EQ(log.count("No response data!"), 1);
+  int refusals = 0;
+  for (const std::string& line : log.lines())
+    refusals += line.rfind("Response: 400 bad request: player name too long", 0) == 0;
+  EXPECT_EQ(refusals, 1);
+  ASSERT_EQ(alertCount(), 2);  // over the game-over alert
+  EXPECT_EQ(alert(), game()->errorAlert());
+  EXPECT_EQ(alert()->message(), "Sorry, couldn't save your high score!  Perhaps you don't have connectivity :(");
+  EXPECT_TRUE(openedURLs().empty());
+  EXPECT_EQ(State::sharedState()->score(), 10);
+  EXPECT_TRUE(server->store().scores().empty());
+  tapButton(alert(), 0);
+  // An error page with a 2xx status still counts as saved.
   server->setFault(devserver::FaultMode::Html);
   submit("Ann", 10);
   EXPECT_EQ(log.count("No response data!"), 1);
   bool answered = false;
-  for (const std::string& line : log.lines()) answered = answered || line.rfind("Response: ", 0) == 0;
+  for (const std::string& line : log.lines()) answered = answered || line.rfind("Response: <!DOCTYPE", 0) == 0;
   EXPECT_TRUE(answered);
   ASSERT_FALSE(openedURLs().empty());
 }

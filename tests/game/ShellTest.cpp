@@ -5,9 +5,13 @@
 #include <algorithm>
 
 #include "ShellTestSupport.h"
+#include "audio/BackgroundSoundManager.h"
 #include "audio/SoundEffectManager.h"
+#include "engine/Label.h"
+#include "game/Autoplay.h"
 #include "game/WebPage.h"
 #include "platform/Notifications.h"
+#include "ui/Banner.h"
 #include "ui/NavigationBar.h"
 #include "ui/WebView.h"
 
@@ -195,6 +199,123 @@ TEST_F(ShellLaunchTest, KeysPauseMuteAndOpenTheRestartDialog) {
   key(platform::Key::Return);  // the highlighted (last) button: Menu
   EXPECT_EQ(alertCount(), 0);
   settle();
+  EXPECT_NE(menuLayer(), nullptr);
+}
+
+TEST_F(ShellLaunchTest, ThePlayersPauseHoldsEveryTouchAndTheMusicAndOnlyPLiftsIt) {
+  launch();
+  // Outside a running game P does nothing: on the menu, and half-way through the fade to a game.
+  key(platform::Key::P);
+  EXPECT_FALSE(director->isPaused());
+  menuLayer()->play();
+  frames(4, 0.05);
+  key(platform::Key::P);
+  EXPECT_FALSE(director->isPaused());
+  EXPECT_FALSE(app->isPlayerPaused());
+  settle();
+  ASSERT_NE(game(), nullptr);
+  State* state = State::sharedState();
+  state->setFreq(1e9f);
+  Rooster* front = place<Rooster>(1);
+  Rooster* back = place<Rooster>(7);
+
+  key(platform::Key::P);
+  ASSERT_TRUE(app->isPlayerPaused());
+  EXPECT_TRUE(director->isPaused());
+  ASSERT_NE(app->pauseBanner(), nullptr);
+  EXPECT_TRUE(app->pauseBanner()->isVisible());
+  EXPECT_EQ(app->pauseBanner()->headline(), "Paused");
+  EXPECT_EQ(app->pauseBanner()->line(), "Press P to continue");
+  ASSERT_TRUE(BackgroundSoundManager::exists());  // OpenAL's null device stands in for a sound card
+  BackgroundSoundManager* music = BackgroundSoundManager::shared();
+  EXPECT_NE(music->currentTrack().find("GameMusic.mp3"), std::string::npos);
+  EXPECT_TRUE(music->isPaused());
+  // Not the mouse, a key nor the bot's finger reaches the frozen board.
+  const CGPoint p = inside(front);
+  tap(p.x, p.y);
+  keyCode('w');
+  Autoplay::tapAt(inside(front), 1, 0.0);
+  EXPECT_EQ(state->score(), 0);
+  EXPECT_FALSE(front->isTouched());
+  EXPECT_FALSE(back->isTouched());
+  // Losing and regaining the focus leaves the player's pause in place.
+  platform::Application& application = *platform::Application::sharedApplication();
+  application.resignActive();
+  application.becomeActive();
+  EXPECT_TRUE(director->isPaused());
+  EXPECT_TRUE(app->pauseBanner()->isVisible());
+  const double t = state->time();
+  frames(5, 0.1);
+  EXPECT_EQ(state->time(), t);
+  tap(p.x, p.y);
+  EXPECT_EQ(state->score(), 0);
+
+  key(platform::Key::P);
+  EXPECT_FALSE(app->isPlayerPaused());
+  EXPECT_FALSE(director->isPaused());
+  EXPECT_FALSE(app->pauseBanner()->isVisible());
+  EXPECT_FALSE(music->isPaused());
+  tap(p.x, p.y);
+  EXPECT_EQ(state->score(), 25);
+
+  // Escape while paused goes on to the restart dialog, which holds the game from then on.
+  key(platform::Key::P);
+  key(platform::Key::Escape);
+  ASSERT_EQ(alertCount(), 1);
+  EXPECT_FALSE(app->isPlayerPaused());
+  EXPECT_FALSE(app->pauseBanner()->isVisible());
+  EXPECT_FALSE(director->touchesBlocked());
+  key(platform::Key::Escape);  // "No"
+  EXPECT_FALSE(director->isPaused());
+  keyCode('w');
+  EXPECT_TRUE(back->isTouched());
+}
+
+TEST_F(ShellLaunchTest, KeysTapTheHolesAndScoreAsClicksDo) {
+  constexpr int kKeypad1 = 0x40000059, kKeypad3 = 0x4000005B;  // SDL's key codes of keypad 1 and 3
+  launch();
+  playFromMenu();
+  State* state = State::sharedState();
+  state->setFreq(1e9f);
+  // A hit: Q is the back row's left hole.
+  Rooster* first = place<Rooster>(6);
+  place<Rooster>(3);  // in front of it, and in the way of part of it
+  keyCode('q');
+  EXPECT_TRUE(first->isTouched());
+  EXPECT_EQ(state->score(), 25);
+  EXPECT_EQ(state->consecutiveHits(), 1);
+  // A double hit by two keys: keypad 1 and 3, the front row's outer holes, in the same frame.
+  place<Rooster>(0);
+  place<Rooster>(2);
+  frame(0.5);
+  const double t = state->time();
+  keyCode(kKeypad1);
+  keyCode(kKeypad3);
+  EXPECT_EQ(state->score(), 25 + 26 + 27 + 27 + 26);
+  EXPECT_EQ(state->time(), t + 2.0);
+  int twoX = 0;
+  for (const auto& e : game()->children())
+    if (auto* l = dynamic_cast<Label*>(e.node.get()); l && l->string() == "2 X") ++twoX;
+  EXPECT_EQ(twoX, 1);
+  // A miss: the girl in the middle hole (S) costs a tenth of the score and the streak.
+  place<Girl>(4);
+  keyCode('s');
+  EXPECT_EQ(state->score(), 131 * 9 / 10);
+  EXPECT_EQ(state->misses(), 1);
+  EXPECT_EQ(state->consecutiveHits(), 0);
+  // A key on an empty hole is a tap on the ground: it breaks the streak and scores nothing.
+  Rooster* last = place<Rooster>(5);
+  keyCode('d');
+  EXPECT_TRUE(last->isTouched());
+  EXPECT_EQ(state->consecutiveHits(), 1);
+  const int score = state->score();
+  keyCode('e');
+  EXPECT_EQ(state->consecutiveHits(), 0);
+  EXPECT_EQ(state->score(), score);
+  // The menu has no holes.
+  game()->menu();
+  settle();
+  keyCode('q');
   EXPECT_NE(menuLayer(), nullptr);
 }
 

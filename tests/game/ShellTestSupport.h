@@ -2,7 +2,8 @@
 // Helpers of the shell, menu and dialog tests: the application delegate launched for real on a
 // fresh Director, Scheduler, State and fake clock; a private data folder (user defaults) per test;
 // analytics start, stop and logged actions recorded instead of sent; frames driven by hand; taps
-// through the Director's window (so dialogs get them first); keys through the display's listeners.
+// through the Director's window (so dialogs get them first); keys through the display's listeners;
+// characters placed in chosen holes of the running game.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -21,6 +22,8 @@
 #include "game/GameServices.h"
 #include "game/MainMenu.h"
 #include "game/PeckishAppDelegate.h"
+#include "game/Positions.h"
+#include "game/Sprites.h"
 #include "game/State.h"
 #include "platform/Application.h"
 #include "platform/Display.h"
@@ -133,6 +136,29 @@ class ShellTest : public ::testing::Test {
     d->injectKey(true, k);
     d->injectKey(false, k);
     d->pumpEvents();
+  }
+  // A key given by its key code (letters in lower case, keypad keys), pressed and released.
+  void keyCode(int code) {
+    platform::Display* d = platform::Display::shared();
+    d->injectKey(true, platform::Key::Other, code);
+    d->injectKey(false, platform::Key::Other, code);
+    d->pumpEvents();
+  }
+  // A character standing fully risen in a hole of the running game, as a spawn would leave it.
+  template <class T>
+  T* place(int hole) {
+    Ref<T> c = T::node();
+    c->setPosition(Positions::pos(static_cast<unsigned>(hole)));
+    c->setGridPosition(hole);
+    c->setScale(hole < 3 ? 1.0f : hole < 6 ? 0.8f : 0.6f);
+    game()->add(c, 9 - hole);
+    return c.get();
+  }
+  // A point inside a character's hit box (its lower-left quarter), as a scene point.
+  static CGPoint inside(const CharacterSprite* c) {
+    const Vec2 p = c->position();
+    const float w = c->scale() * 100.f;
+    return CGPointMake(p.x - 50.f + w * 0.25f, p.y + w * 0.25f);
   }
   // Text typed into whatever has the keyboard.
   void type(const std::string& text) {

@@ -125,7 +125,7 @@ TEST_F(InputTest, TouchesGoToTheFrontmostViewUnderTheFingerInItsCoordinates) {
   EXPECT_EQ(window->subviews().size(), 1u);
 }
 
-TEST_F(InputTest, LosingFocusCancelsTouchesAndResignsActive) {
+TEST_F(InputTest, LosingFocusOrMinimisingCancelsTouchesAndResignsActive) {
   struct Recorder : platform::ApplicationDelegate {
     std::vector<std::string> calls;
     void applicationWillResignActive(platform::Application&) override { calls.push_back("resign"); }
@@ -144,13 +144,19 @@ TEST_F(InputTest, LosingFocusCancelsTouchesAndResignsActive) {
   display->injectWindowEvent(SDL_WINDOWEVENT_FOCUS_LOST);
   display->injectWindowEvent(SDL_WINDOWEVENT_FOCUS_LOST);
   display->injectWindowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
+  display->injectWindowEvent(SDL_WINDOWEVENT_MINIMIZED);  // resigns whatever the focus does
+  display->injectWindowEvent(SDL_WINDOWEVENT_RESTORED);
+  display->injectWindowEvent(SDL_WINDOWEVENT_FOCUS_LOST);
+  display->injectWindowEvent(SDL_WINDOWEVENT_RESTORED);  // from maximised, not minimised: still away
+  display->injectWindowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
   display->injectWindowEvent(SDL_WINDOWEVENT_CLOSE);
   display->injectQuit();
   display->pumpEvents();
 
   ASSERT_EQ(view->touches.size(), 2u);
   EXPECT_EQ(view->touches[1].phase, "cancelled");
-  EXPECT_EQ(rec.calls, (std::vector<std::string>{"active", "resign", "active", "terminate"}));
+  EXPECT_EQ(rec.calls, (std::vector<std::string>{"active", "resign", "active", "resign", "active", "resign", "active",
+                                                 "terminate"}));
   EXPECT_EQ(notified, 1);
   EXPECT_TRUE(platform::RunLoop::main().stopped());
 

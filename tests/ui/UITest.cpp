@@ -36,6 +36,8 @@ struct Journal : Object {
     return true;
   }
   void ended(Object*) { ++ends; }
+  int cancels = 0;
+  void cancelled(Object*) { ++cancels; }
 };
 
 // A layer that counts the touches reaching the game underneath.
@@ -307,6 +309,41 @@ TEST(TextEditing, EraseLastCharacterRemovesWholeUtf8Characters) {
   EXPECT_EQ(s, "");
   ui::eraseLastCharacter(s);
   EXPECT_EQ(s, "");
+}
+
+TEST(TextEditing, TruncationNeverCutsACharacter) {
+  const std::string mixed = "a\xC3\xAB\xE2\x82\xAC\xF0\x9F\x90\x93";  // 1, 2, 3 and 4 bytes
+  struct Case {
+    size_t limit;
+    const char* kept;
+  } cases[] = {{0, ""}, {1, "a"}, {2, "a"}, {3, "a\xC3\xAB"}, {5, "a\xC3\xAB"}, {6, "a\xC3\xAB\xE2\x82\xAC"},
+               {9, "a\xC3\xAB\xE2\x82\xAC"}, {10, "a\xC3\xAB\xE2\x82\xAC\xF0\x9F\x90\x93"}, {99, "a\xC3\xAB\xE2\x82\xAC\xF0\x9F\x90\x93"}};
+  for (const Case& c : cases) {
+    std::string s = mixed;
+    ui::truncateUtf8(s, c.limit);
+    EXPECT_EQ(s, c.kept) << c.limit;
+  }
+}
+
+TEST_F(UITest, TheFieldKeepsToItsLimitAndEscapeCancels) {
+  auto f = ui::TextField::create(CGRectMake(60, 214, 240, 30));
+  f->setDelegate(ui::TextField::ShouldReturn(journal.get(), &Journal::shouldReturn),
+                 ui::TextField::DidEndEditing(journal.get(), &Journal::ended),
+                 ui::TextField::DidCancel(journal.get(), &Journal::cancelled));
+  f->setMaxBytes(4);
+  f->setText("abcdef");
+  EXPECT_EQ(f->text(), "abcd");
+  f->setText("ab");
+  director->addSubview(f.get());
+  f->becomeFirstResponder();
+  f->textInput("\xC3\xAB\xC3\xAB");  // only the first fits
+  EXPECT_EQ(f->text(), "ab\xC3\xAB");
+  key(platform::Key::Escape);
+  EXPECT_EQ(journal->cancels, 1);
+  EXPECT_EQ(journal->ends, 0);
+  EXPECT_EQ(journal->returns, 0);
+  EXPECT_FALSE(f->isFirstResponder());
+  EXPECT_FALSE(platform::Display::shared()->textInputActive());
 }
 
 TEST_F(UITest, TheNavigationBarGoesBackByTapOrEscape) {

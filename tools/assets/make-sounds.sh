@@ -1,12 +1,23 @@
 #!/usr/bin/env bash
 # Makes the game's sounds into resources/:
 #   effects  Hit.caf, Miss.caf, GameOver.caf            (sox synth)
-#   lines    the fourteen spoken pickup lines (*.caf)   (espeak-ng, sox)
-#   music    MenuMusic.mp3, GameMusic.mp3              (sox synth, lame)
+#   lines    the fourteen spoken pickup lines (*.caf)   (festival with the cmu_us_slt_arctic_hts voice, sox)
+#   music    MenuMusic.mp3, GameMusic.mp3              (make-music.py scores, FluidSynth, lame)
 # Usage: make-sounds.sh [effects] [lines] [music]   (no argument: all three)
-# Needs: sox libsox-fmt-all espeak-ng lame sndfile-programs (Debian packages).
-# Every CAF file is 16-bit PCM, mono, 22050 Hz; every file is checked with sndfile-info, since the
-# game decodes them with libsndfile.
+# Needs (Debian packages): sox libsox-fmt-all festival festvox-us-slt-hts fluidsynth
+#   fluid-soundfont-gm python3 python3-mido lame ffmpeg sndfile-programs libsndfile1.
+#
+# Formats: every CAF file is 16-bit PCM, mono, 22050 Hz; the music is MP3, stereo, 44100 Hz, an
+# average 96 kbit/s, with lame's info tag (libsndfile reads it and drops the encoder's lead-in and
+# padding, so the decoded loop has exactly the rendered length).
+#
+# Loudness: every file is set to a target loudness, measured with ITU-R BS.1770 (ffmpeg's ebur128
+# filter, integrated loudness in LUFS) for files of 400 ms or more and as RMS (dBFS) for shorter
+# ones. Pickup lines and effects sit 8 dB above the music. No file peaks above -1 dBFS once
+# decoded the way the game decodes it (sound-stats.py); the script checks this for every file.
+#
+# Repeatable: sox runs in repeatable mode, festival, FluidSynth and lame are deterministic, so a
+# re-run from scratch gives the same files byte for byte (with the same package versions).
 set -euo pipefail
 
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -15,21 +26,82 @@ mkdir -p "$out"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
+need() {
+  local tool pkg missing=()
+  for tool in "$@"; do
+    pkg=${tool#*:} tool=${tool%%:*}
+    command -v "$tool" >/dev/null || missing+=("$pkg")
+  done
+  if [ ${#missing[@]} -gt 0 ]; then
+    echo "make-sounds: missing tools; apt-get install ${missing[*]}" >&2
+    exit 1
+  fi
+}
+need sox:sox soxi:sox ffmpeg:ffmpeg sndfile-info:sndfile-programs /usr/bin/python3:python3
+
 # sox in repeatable mode: noise, plucks and dither are seeded the same way on every run, so
 # regenerating leaves unchanged sounds byte for byte the same.
 sox() { command sox -R "$@"; }
+stats() { /usr/bin/python3 "$here/sound-stats.py" "$@"; }
+
+# Loudness targets: BS.1770 integrated loudness in LUFS (RMS in dBFS for sounds under 400 ms).
+LINE_LEVEL=-17      # the pickup lines
+EFFECT_LEVEL=-17    # Hit, Miss, GameOver
+MUSIC_LEVEL=-25     # both music loops
+PEAK_LIMIT=-1.5     # the highest sample peak a CAF file is made with (dBFS); the check allows -1
 
 RATE=22050
-S=(-r "$RATE" -c 1 -b 16)   # the sample format of every intermediate file
-# Sounds are synthesised at 44.1 kHz (sox's pluck needs it) and written at 22.05 kHz.
+S=(-r "$RATE" -c 1 -b 16)   # the sample format of every effect and line
+# Effects are synthesised at 44.1 kHz (sox's pluck needs it) and written at 22.05 kHz.
 SYNTH=44100
-N=(-r "$SYNTH" -c 1 -n)     # generated input; lengths given in samples count at this rate
+N=(-r "$SYNTH" -c 1 -n)     # generated input
+
+# seconds FILE: the length as the game decodes it
+seconds() { stats "$1" | awk '{ print $8 }'; }
+
+# loudness FILE: BS.1770 integrated loudness (LUFS) for 400 ms and more, else RMS in dBFS.
+loudness() {
+  if awk -v d="$(seconds "$1")" 'BEGIN { exit !(d >= 0.4) }'; then
+    ffmpeg -nostdin -nostats -hide_banner -i "$1" -af ebur128 -f null - 2>&1 |
+      awk '/^ *I:/ { i = $2 } END { print i }'
+  else
+    stats --rms "$1"
+  fi
+}
+
+# level IN OUT TARGET: OUT is IN set to the target loudness, as 16-bit PCM. Peaks that would then
+# pass PEAK_LIMIT are held down by ffmpeg's look-ahead limiter; a file the limiter left more than
+# 0.3 dB short of the target is made again with the shortfall added (once). sox dithers to 16 bits.
+level() {
+  local in=$1 outf=$2 target=$3 gain limit short
+  gain=$(awk -v t="$target" -v l="$(loudness "$in")" 'BEGIN { printf "%.2f", t - l }')
+  limit=$(awk -v p="$PEAK_LIMIT" 'BEGIN { printf "%.4f", 10 ^ (p / 20) }')
+  for pass in 1 2; do
+    ffmpeg -nostdin -loglevel error -y -i "$in" \
+      -af "volume=${gain}dB,alimiter=limit=$limit:attack=2:release=40:level=disabled" -c:a pcm_s32le level.wav
+    short=$(awk -v t="$target" -v l="$(loudness level.wav)" 'BEGIN { printf "%.2f", t - l }')
+    awk -v s="$short" 'BEGIN { exit !(s > 0.3) }' || break
+    gain=$(awk -v g="$gain" -v s="$short" 'BEGIN { printf "%.2f", g + s }')
+  done
+  sox level.wav -b 16 "$outf"
+}
+
+# checks FILE's decoded peak and reports its length, loudness and peak
+report() {
+  local file=$1 pk secs
+  pk=$(stats --peak "$file")
+  secs=$(seconds "$file")
+  awk -v p="$pk" 'BEGIN { exit !(p <= -1.0) }' ||
+    { echo "make-sounds: $(basename "$file") peaks at $pk dBFS, above -1 dBFS" >&2; exit 1; }
+  printf 'make-sounds: %-16s %6.2f s  %6s %-4s peak %6s dBFS\n' "$(basename "$file")" "$secs" \
+    "$(loudness "$file")" "$(awk -v d="$secs" 'BEGIN { print (d >= 0.4 ? "LUFS" : "dBFS RMS") }')" "$pk"
+}
 
 # Writes WAV $1 as a 16-bit CAF into resources/ under the name $2 and checks that libsndfile reads it.
 to_caf() {
   sndfile-convert -pcm16 "$1" "$out/$2"
   sndfile-info "$out/$2" | grep -q 'Sample Rate : 22050' || { echo "make-sounds: $2 unreadable" >&2; exit 1; }
-  printf 'make-sounds: %-16s %6.2f s\n' "$2" "$(soxi -D "$out/$2")"
+  report "$out/$2"
 }
 
 # ---------------------------------------------------------------------------------------------
@@ -40,14 +112,16 @@ effects() {
   sox "${N[@]}" "${S[@]}" pop1.wav synth 0.14 sine 520-1560 fade q 0.003 0.14 0.10 vol 0.8
   sox "${N[@]}" "${S[@]}" pop2.wav synth 0.14 sine 1040-3120 fade q 0.003 0.14 0.10 vol 0.3
   sox "${N[@]}" "${S[@]}" pop3.wav synth 0.02 pinknoise fade q 0.001 0.02 0.018 vol 0.4 pad 0 0.12
-  sox -m pop1.wav pop2.wav pop3.wav hit.wav norm -1
-  to_caf hit.wav Hit.caf
+  sox -m pop1.wav pop2.wav pop3.wav hit.wav norm -6
+  level hit.wav hit-level.wav "$EFFECT_LEVEL"
+  to_caf hit-level.wav Hit.caf
 
   # Miss: a low buzz. Two slightly detuned, slowly falling buzzy tones with a fast tremolo.
   sox "${N[@]}" "${S[@]}" buzz1.wav synth 0.45 sawtooth 140-105 fade q 0.01 0.45 0.15
   sox "${N[@]}" "${S[@]}" buzz2.wav synth 0.45 square 141.5-106 fade q 0.01 0.45 0.15 vol 0.5
-  sox -m buzz1.wav buzz2.wav miss.wav tremolo 18 60 lowpass 1200 norm -3
-  to_caf miss.wav Miss.caf
+  sox -m buzz1.wav buzz2.wav miss.wav tremolo 18 60 lowpass 1200 norm -6
+  level miss.wav miss-level.wav "$EFFECT_LEVEL"
+  to_caf miss-level.wav Miss.caf
 
   # GameOver: a descending jingle G5 E5 C5 A4, then a wobbly "wah-wah" sliding down from G4.
   local i=0 n
@@ -56,12 +130,13 @@ effects() {
     i=$((i + 1))
   done
   sox "${N[@]}" "${S[@]}" jingle4.wav synth 0.9 triangle G4-D4 tremolo 6 40 lowpass 2500 fade q 0.01 0.9 0.4
-  sox jingle0.wav jingle1.wav jingle2.wav jingle3.wav jingle4.wav gameover.wav norm -1
-  to_caf gameover.wav GameOver.caf
+  sox jingle0.wav jingle1.wav jingle2.wav jingle3.wav jingle4.wav gameover.wav norm -6
+  level gameover.wav gameover-level.wav "$EFFECT_LEVEL"
+  to_caf gameover-level.wav GameOver.caf
 }
 
 # ---------------------------------------------------------------------------------------------
-# Pickup lines: file name | voice | espeak pitch | words
+# Pickup lines: file name | who says it | words
 LINES=(
   "Biscuts|rooster|Hey there, biscuit! Got any crumbs for a hungry rooster?"
   "DonkeyKong|rooster|Hee haw! Even the donkey says you're king of the farm!"
@@ -79,189 +154,103 @@ LINES=(
   "WantIt|rooster|You want it? Come and peck it!"
 )
 
+# Both speak with festival's HTS voice cmu_us_slt_arctic_hts (festvox-us-slt-hts), a natural
+# female American voice. The girl keeps it as it is. The rooster speaks 15% faster (the HTS
+# engine's speaking rate) and sox shifts his voice down by four semitones, pitch and formants
+# together (sox's pitch effect resamples the whole spectrum and keeps the duration).
+ROOSTER_RATE=1.15
+ROOSTER_PITCH=-400      # cents
+GIRL_RATE=1.0
+MAX_LINE=2.98           # seconds, with the short lead-in and tail; a longer line is spoken faster to fit
+
+# say RATE TEXT: festival speaks TEXT at the HTS speaking rate RATE into raw.wav (32 kHz mono).
+say() {
+  printf '%s\n' "$2" >text.txt
+  text2wave -eval '(voice_cmu_us_slt_arctic_hts)' \
+    -eval "(set! hts_engine_params (append hts_engine_params (list (list \"-r\" $1))))" \
+    text.txt -o raw.wav
+}
+
+# shape WHO: raw.wav to line.wav: the rooster shifted down; low rumble removed; silence trimmed at
+# both ends (after a normalisation, so the threshold means the same for every line); short fades,
+# 10 ms of silence before and 50 ms after; 22050 Hz.
+shape() {
+  local fx=()
+  [ "$1" = rooster ] && fx=(pitch "$ROOSTER_PITCH")
+  sox raw.wav -b 16 trimmed.wav gain -6 "${fx[@]}" highpass 70 norm -3 \
+    silence 1 0.02 0.5% reverse silence 1 0.02 0.5% reverse rate -v "$RATE"
+  sox trimmed.wav "${S[@]}" line.wav fade q 0.005 "$(soxi -D trimmed.wav)" 0.03 pad 0.01 0.05
+}
+
 lines() {
+  need text2wave:festival
+  [ -d /usr/share/festival/voices/us/cmu_us_slt_arctic_hts ] ||
+    { echo "make-sounds: missing voice; apt-get install festvox-us-slt-hts" >&2; exit 1; }
   cd "$work"
-  local entry name who words
+  local entry name who words rate len tries
   for entry in "${LINES[@]}"; do
     IFS='|' read -r name who words <<<"$entry"
-    if [ "$who" = rooster ]; then
-      # a perky male voice, raised a little further by sox for a cartoon rooster
-      espeak-ng -v en-us+m3 -p 72 -s 165 -a 100 -w raw.wav "$words"
-      fx=(pitch 180)
-    else
-      espeak-ng -v en-us+f3 -p 60 -s 160 -a 100 -w raw.wav "$words"
-      fx=(pitch 60)
-    fi
-    # trim the silence at both ends, shape, normalise, add a short tail
-    sox raw.wav "${S[@]}" trimmed.wav gain -6 "${fx[@]}" highpass 90 \
-      silence 1 0.01 0.3% reverse silence 1 0.01 0.3% reverse
-    sox trimmed.wav line.wav fade q 0.01 "$(soxi -D trimmed.wav)" 0.04 norm -1 pad 0.02 0.08
-    to_caf line.wav "$name.caf"
+    rate=$GIRL_RATE
+    [ "$who" = rooster ] && rate=$ROOSTER_RATE
+    for tries in 1 2 3; do
+      say "$rate" "$words"
+      shape "$who"
+      len=$(soxi -D line.wav)
+      awk -v l="$len" -v m="$MAX_LINE" 'BEGIN { exit !(l > m) }' || break
+      rate=$(awk -v r="$rate" -v l="$len" -v m="$MAX_LINE" 'BEGIN { printf "%.2f", r * l / (m - 0.03) }')
+      echo "make-sounds: $name.caf runs $len s; speaking rate $rate" >&2
+    done
+    awk -v l="$len" -v m="$MAX_LINE" 'BEGIN { exit !(l > m) }' &&
+      { echo "make-sounds: $name.caf stays longer than $MAX_LINE s" >&2; exit 1; }
+    level line.wav line-level.wav "$LINE_LEVEL"
+    to_caf line-level.wav "$name.caf"
   done
 }
 
 # ---------------------------------------------------------------------------------------------
-# Music. Every part of a tune is a chain of slots whose lengths are whole multiples of one
-# eighth note counted in samples, so the parts stay in step to the sample (at the synthesis rate). Every note fades out
-# inside its slot and the last bar leads back into the first, so the file loops without a seam.
-
-declare -A CACHE
-seg_no=0
-
-M=(-r "$SYNTH" -c 1 -b 16)  # the format of the music's intermediate files
-
-# seg LENGTH_SAMPLES KIND NOTE... : makes the file of one slot (cached by its arguments) and leaves
-# its name in SEG. (Not called in a subshell, so that the cache survives.)
-#   kinds: rest, marimba N, pluck N, chord N N N, lead N (square), bass N, kick, snare, hat
-seg() {
-  local len=$1 kind=$2; shift 2
-  local key="$len|$kind|$*"
-  if [ -n "${CACHE[$key]:-}" ]; then SEG=${CACHE[$key]}; return; fi
-  local f="seg$seg_no.wav"; seg_no=$((seg_no + 1))
-  # the slot in seconds, rounded down (fade takes its stop position in seconds: given in samples,
-  # it would count them at a rate other than ours)
-  local secs; secs=$(awk -v n="$len" -v r="$SYNTH" 'BEGIN { printf "%.6f", int(n / r * 1e6) / 1e6 }')
-  case "$kind" in
-    rest)
-      sox "${N[@]}" "${M[@]}" "$f" trim 0 "${len}s" ;;
-    marimba)   # a soft mallet: plucked string plus a sine, decaying over the slot
-      sox "${N[@]}" "${M[@]}" "$f" synth "${len}s" pluck "$1" synth "${len}s" sine mix "$1" \
-        vol 0.5 fade l 0.003 "$secs" "$(awk -v s="$secs" 'BEGIN { print s - 0.004 }')" ;;
-    pluck)
-      sox "${N[@]}" "${M[@]}" "$f" synth "${len}s" pluck "$1" vol 0.6 fade q 0.002 "$secs" 0.03 ;;
-    chord)     # three plucked notes, short and light (the "pah" of oom-pah)
-      sox -r "$SYNTH" -c 3 -n -b 16 "$f.3.wav" synth 0.16 pluck "$1" pluck "$2" pluck "$3" vol 0.5
-      sox "$f.3.wav" "${M[@]}" "$f" remix - fade q 0.002 0.16 0.05 vol 0.7 pad 0 "$((len - 7056))s" ;;
-    lead)      # a square lead, played staccato, softened by a low-pass filter
-      local on=$((len * 7 / 10))
-      sox "${N[@]}" "${M[@]}" "$f" synth "${on}s" square "$1" vol 0.22 lowpass 2600 fade q 0.004 "${on}s" 0.03 \
-        pad 0 "$((len - on))s" ;;
-    bass)      # a round bass: triangle with a short pluck on top
-      sox "${N[@]}" "${M[@]}" "$f" synth "${len}s" triangle "$1" synth "${len}s" pluck mix "$1" vol 0.55 \
-        fade q 0.004 "$secs" "$(awk -v s="$secs" 'BEGIN { print s * 0.4 }')" ;;
-    kick)
-      sox "${N[@]}" "${M[@]}" "$f" synth 0.14 sine 130-45 fade q 0.002 0.14 0.1 vol 0.7 pad 0 "$((len - 6174))s" ;;
-    snare)
-      sox "${N[@]}" "${M[@]}" "$f" synth 0.12 whitenoise vol 0.45 bandpass 1800 1.2q fade q 0.001 0.12 0.11 \
-        pad 0 "$((len - 5292))s" ;;
-    hat)
-      sox "${N[@]}" "${M[@]}" "$f" synth 0.04 whitenoise vol 0.2 highpass 7000 fade q 0.001 0.04 0.038 \
-        pad 0 "$((len - 1764))s" ;;
-  esac
-  CACHE[$key]="$f"
-  SEG=$f
-}
-
-# part FILE EIGHTH_SAMPLES KIND TOKENS... ; a token is NOTE:EIGHTHS, r:EIGHTHS is a rest.
-part() {
-  local file=$1 eighth=$2 kind=$3; shift 3
-  local parts=() tok note n
-  for tok in "$@"; do
-    note=${tok%%:*}; n=${tok##*:}
-    if [ "$note" = r ]; then
-      seg $((eighth * n)) rest; parts+=("$SEG")
-    else
-      seg $((eighth * n)) "$kind" "$note"; parts+=("$SEG")
-    fi
-  done
-  sox "${parts[@]}" "$file"
-}
-
-# chords FILE EIGHTH_SAMPLES PATTERN CHORDS... : PATTERN is eight characters per bar, "x" a chord
-# stab on that eighth, "." a rest; a chord is three notes joined by "-".
-chords() {
-  local file=$1 eighth=$2 pattern=$3; shift 3
-  local parts=() c i
-  for c in "$@"; do
-    for ((i = 0; i < 8; i++)); do
-      if [ "${pattern:i:1}" = x ]; then
-        seg "$eighth" chord ${c//-/ }; parts+=("$SEG")
-      else
-        seg "$eighth" rest; parts+=("$SEG")
-      fi
-    done
-  done
-  sox "${parts[@]}" "$file"
-}
-
-# drums FILE EIGHTH_SAMPLES BARS PATTERN : PATTERN is eight characters for one bar:
-# k kick, s snare, h hat, . nothing. Repeated for BARS bars.
-drums() {
-  local file=$1 eighth=$2 bars=$3 pattern=$4
-  local parts=() b i
-  for ((b = 0; b < bars; b++)); do
-    for ((i = 0; i < 8; i++)); do
-      case "${pattern:i:1}" in
-        k) seg "$eighth" kick; parts+=("$SEG") ;;
-        s) seg "$eighth" snare; parts+=("$SEG") ;;
-        h) seg "$eighth" hat; parts+=("$SEG") ;;
-        *) seg "$eighth" rest; parts+=("$SEG") ;;
-      esac
-    done
-  done
-  sox "${parts[@]}" "$file"
-}
-
-# mix the parts and encode a mono MP3 of modest bit rate
-finish() {
-  local name=$1; shift
-  sox -m "$@" "${S[@]}" mix.wav norm -4   # the -v weights are kept low enough not to clip
-  # Average bit rate rather than constant: at 48 kbit/s constant the frames are too small for
-  # lame's info tag, and without the tag libsndfile cannot drop the encoder's lead-in and padding,
-  # which would leave a short gap at the loop point. With it, the decoded length is exact.
-  lame --quiet -m m --abr 48 mix.wav "$out/$name"
-  sndfile-info "$out/$name" | grep -q 'Sample Rate : 22050' || { echo "make-sounds: $name unreadable" >&2; exit 1; }
-  sndfile-convert -pcm16 "$out/$name" decoded.wav
-  if [ "$(soxi -s decoded.wav)" != "$(soxi -s mix.wav)" ]; then
-    echo "make-sounds: $name decodes to $(soxi -s decoded.wav) frames, not $(soxi -s mix.wav): it will not loop cleanly" >&2
-    exit 1
-  fi
-  printf 'make-sounds: %-16s %6.2f s\n' "$name" "$(soxi -D mix.wav)"
-}
+# Music. make-music.py writes each tune's score as MIDI, played twice in a row; FluidSynth renders
+# it with the FluidR3 General MIDI SoundFont (fluid-soundfont-gm), reverb on and chorus off; the
+# second pass is cut out to the sample, so the reverb and the release of the notes at the end of
+# the first pass sound under the start of the loop, as they do when the loop comes round.
+SOUNDFONT=/usr/share/sounds/sf2/FluidR3_GM.sf2
+MUSIC_RATE=44100
+MP3_ABR=96
 
 music() {
+  need fluidsynth:fluidsynth lame:lame
+  [ -f "$SOUNDFONT" ] || { echo "make-sounds: missing SoundFont; apt-get install fluid-soundfont-gm" >&2; exit 1; }
+  /usr/bin/python3 -c 'import mido' 2>/dev/null ||
+    { echo "make-sounds: missing python3-mido; apt-get install python3-mido" >&2; exit 1; }
   cd "$work"
-  # The menu tune: an easy oom-pah in C, about 115 beats a minute, 16 bars (33.3 s).
-  # Chords: C Am F G | C Am Dm G | F G Em Am | F G C C
-  local E=11466  # one eighth note: 0.26 s at 44.1 kHz
-  part menu_lead.wav $E marimba \
-    E5:2 G5:2 E5:1 D5:1 C5:2   A4:2 C5:2 E5:3 r:1   F5:2 E5:1 D5:1 C5:2 A4:2   G4:2 B4:2 D5:3 r:1 \
-    E5:2 G5:2 A5:1 G5:1 E5:2   C5:2 E5:2 A5:3 r:1   F5:2 A5:2 F5:1 E5:1 D5:2   B4:2 D5:2 G5:3 r:1 \
-    C5:1 D5:1 F5:2 A5:2 F5:2   B4:1 C5:1 D5:2 G5:2 D5:2   E5:2 G5:2 B5:2 G5:2   A5:3 G5:1 E5:2 C5:2 \
-    F5:2 A5:2 C6:2 A5:2   G5:2 F5:1 E5:1 D5:2 B4:2   C5:2 E5:2 G5:2 E5:2   C5:4 r:2 G4:2
-  part menu_bass.wav $E pluck \
-    C3:4 G2:4  A2:4 E3:4  F2:4 C3:4  G2:4 D3:4 \
-    C3:4 G2:4  A2:4 E3:4  D3:4 A2:4  G2:4 D3:4 \
-    F2:4 C3:4  G2:4 D3:4  E3:4 B2:4  A2:4 E3:4 \
-    F2:4 C3:4  G2:4 D3:4  C3:4 G2:4  C3:4 G2:4
-  chords menu_chords.wav $E "..x...x." \
-    C4-E4-G4 C4-E4-A4 C4-F4-A4 B3-D4-G4  C4-E4-G4 C4-E4-A4 D4-F4-A4 B3-D4-G4 \
-    C4-F4-A4 B3-D4-G4 B3-E4-G4 C4-E4-A4  C4-F4-A4 B3-D4-G4 C4-E4-G4 C4-E4-G4
-  drums menu_drums.wav $E 16 "h.h.h.hh"
-  finish MenuMusic.mp3 -v 0.5 menu_lead.wav -v 0.45 menu_bass.wav -v 0.4 menu_chords.wav -v 0.3 menu_drums.wav
-
-  # The game tune: a bouncy chiptune in F, 150 beats a minute, 16 bars (25.6 s).
-  # Chords: F Dm Bb C | F Dm Gm C | Bb C Am Dm | Gm C F F
-  E=8820         # one eighth note: 0.2 s at 44.1 kHz
-  part game_lead.wav $E lead \
-    C5:1 C5:1 A4:1 C5:1 F5:2 C5:2   D5:1 D5:1 F5:1 D5:1 A4:2 r:2   Bb4:1 D5:1 F5:1 D5:1 Bb4:2 D5:2   C5:1 E5:1 G5:1 E5:1 C5:2 r:2 \
-    A5:1 G5:1 F5:1 G5:1 A5:2 F5:2   F5:1 E5:1 D5:1 E5:1 F5:2 D5:2   G5:1 F5:1 D5:1 Bb4:1 G4:2 Bb4:2   C5:2 E5:2 G5:2 r:2 \
-    D5:1 F5:1 Bb5:2 A5:1 G5:1 F5:2   E5:1 G5:1 C6:2 Bb5:1 A5:1 G5:2   A5:1 G5:1 E5:1 C5:1 A4:2 C5:2   D5:1 F5:1 A5:2 F5:1 E5:1 D5:2 \
-    Bb4:1 D5:1 G5:2 F5:1 D5:1 Bb4:2   C5:1 E5:1 G5:1 Bb5:1 A5:1 G5:1 E5:2   F5:2 A5:1 C6:1 A5:2 F5:2   F5:2 r:2 C5:1 C5:1 E5:2
-  local bars=(F Dm Bb C  F Dm Gm C  Bb C Am Dm  Gm C F F) tokens=() b lo hi
-  for b in "${bars[@]}"; do
-    case "$b" in
-      F) lo=F2 hi=F3 ;; Dm) lo=D2 hi=D3 ;; Bb) lo=Bb1 hi=Bb2 ;; C) lo=C2 hi=C3 ;;
-      Gm) lo=G1 hi=G2 ;; Am) lo=A1 hi=A2 ;;
-    esac
-    tokens+=("$lo:1" "$hi:1" "$lo:1" "$hi:1" "$lo:1" "$hi:1" "$lo:1" "$hi:1")
-  done
-  part game_bass.wav $E bass "${tokens[@]}"
-  chords game_chords.wav $E ".x.x.x.x" \
-    A3-C4-F4 A3-D4-F4 Bb3-D4-F4 G3-C4-E4  A3-C4-F4 A3-D4-F4 Bb3-D4-G4 G3-C4-E4 \
-    Bb3-D4-F4 G3-C4-E4 A3-C4-E4 A3-D4-F4  Bb3-D4-G4 G3-C4-E4 A3-C4-F4 A3-C4-F4
-  drums game_drums.wav $E 16 "khshkhsh"
-  finish GameMusic.mp3 -v 0.5 game_lead.wav -v 0.4 game_bass.wav -v 0.3 game_chords.wav -v 0.35 game_drums.wav
+  local name samples
+  /usr/bin/python3 "$here/make-music.py" "$work" 2 >loops.txt
+  while read -r name samples; do
+    fluidsynth -q -n -i -T raw -O float -E little -r "$MUSIC_RATE" -g 0.4 -o synth.chorus.active=0 \
+      -o synth.reverb.active=1 -o synth.cpu-cores=1 -F "$name-2.raw" "$SOUNDFONT" "$name.mid" >/dev/null
+    sox -t raw -e floating-point -b 32 -L -r "$MUSIC_RATE" -c 2 "$name-2.raw" -e float "$name-2.wav"
+    if [ "$(soxi -s "$name-2.wav")" -lt $((2 * samples)) ]; then
+      echo "make-sounds: $name rendered short: $(soxi -s "$name-2.wav") frames" >&2
+      exit 1
+    fi
+    sox "$name-2.wav" -e float "$name-loop.wav" trim "${samples}s" "${samples}s"
+    # the loop at the music's loudness, as 16-bit PCM
+    sox "$name-loop.wav" -b 16 "$name.wav" gain "$(awk -v t="$MUSIC_LEVEL" -v l="$(loudness "$name-loop.wav")" \
+      'BEGIN { printf "%.2f", t - l }')"
+    # 44.1 kHz kept (at this bit rate lame would otherwise drop to 32 kHz). Average bit rate: lame writes its info tag, from which libsndfile learns the encoder's
+    # lead-in and padding and drops them, so the decoded loop has exactly the rendered length.
+    lame --quiet --abr "$MP3_ABR" --resample 44.1 -m j "$name.wav" "$out/$name.mp3"
+    sndfile-info "$out/$name.mp3" | grep -q "Sample Rate : $MUSIC_RATE" ||
+      { echo "make-sounds: $name.mp3 unreadable" >&2; exit 1; }
+    local frames
+    frames=$(stats "$out/$name.mp3" | awk '{ print $2 }')
+    if [ "$frames" != "$samples" ]; then
+      echo "make-sounds: $name.mp3 decodes to $frames frames, not $samples: it will not loop cleanly" >&2
+      exit 1
+    fi
+    stats --seam "$out/$name.mp3" >/dev/null ||
+      { echo "make-sounds: $name.mp3 jumps at the loop point: $(stats --seam "$out/$name.mp3")" >&2; exit 1; }
+    report "$out/$name.mp3"
+  done <loops.txt
 }
 
 [ $# -eq 0 ] && set -- effects lines music

@@ -1,16 +1,18 @@
 #include "audio/backend/AudioFile.h"
 
 #include <cstring>
-#include <vector>
+#include <memory>
 
 #include "audio/backend/Output.h"
 #include "audio/backend/SoundDecoder.h"
 
 namespace peckish::audio {
 
+// The file keeps no decoded audio of its own: packets are decoded when they are read, so a track
+// read whole into a queue buffer exists once, in that buffer.
 struct OpaqueAudioFile {
   AudioStreamBasicDescription format;
-  std::vector<std::int16_t> samples;  // interleaved
+  std::unique_ptr<SoundReader> reader;
   std::uint64_t frames = 0;
 };
 
@@ -19,13 +21,13 @@ OSStatus AudioFileOpenURL(const FileURL& url, std::int8_t permissions, std::uint
   if (!outFile) return kParamErr;
   *outFile = nullptr;
   if (permissions != kAudioFileReadPermission) return kParamErr;
-  DecodedSound sound;
-  OSStatus err = decodeSoundFile(url.path, &sound);
+  std::unique_ptr<SoundReader> reader;
+  OSStatus err = SoundReader::open(url.path, &reader);
   if (err != noErr) return err;
   auto* file = new OpaqueAudioFile;
-  file->format = pcm16Format(sound.sampleRate, sound.channels);
-  file->frames = sound.frames;
-  file->samples = std::move(sound.samples);
+  file->format = pcm16Format(reader->sampleRate(), reader->channels());
+  file->frames = reader->frames();
+  file->reader = std::move(reader);
   ++audioCounters().fileOpens;
   *outFile = file;
   return noErr;
@@ -92,9 +94,8 @@ OSStatus AudioFileReadPacketData(AudioFileID file, bool /*useCache*/, std::uint3
   const std::uint64_t left = start < file->frames ? file->frames - start : 0;
   if (want > left) want = left;
   if (want > *ioNumBytes / packetBytes) want = *ioNumBytes / packetBytes;
+  if (want > 0) want = file->reader->read(start, static_cast<std::int16_t*>(buffer), want);
   const std::uint64_t bytes = want * packetBytes;
-  if (want > 0)
-    std::memcpy(buffer, file->samples.data() + start * file->format.mChannelsPerFrame, bytes);
   *ioNumPackets = static_cast<std::uint32_t>(want);
   *ioNumBytes = static_cast<std::uint32_t>(bytes);
   return noErr;

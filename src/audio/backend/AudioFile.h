@@ -1,7 +1,8 @@
 #pragma once
 // The audio-file service stand-in: opens a sound file (anything libsndfile decodes: WAV, CAF, AIFF,
-// FLAC, Ogg, MP3), decodes it once into 16-bit interleaved linear PCM and serves it as packets of one
-// frame each, with the property calls the music player uses.
+// FLAC, Ogg, MP3) and serves it as 16-bit interleaved linear PCM in packets of one frame each,
+// with the property calls the music player uses. Packets are decoded as they are read; the file
+// object keeps no decoded audio. Files over ten minutes are refused (see SoundReader).
 #include <cstdint>
 
 #include "audio/backend/CoreTypes.h"

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstring>
 #include <deque>
 #include <memory>
@@ -17,7 +18,15 @@ namespace peckish::audio {
 namespace {
 
 constexpr int kChunks = 4;                 // OpenAL buffers kept on a queue's source
+// A chunk holds about 0.19 s whatever the rate (4096 frames at 22050 Hz, 8192 at 44100 Hz), so the
+// source has the same time in hand before a late run-loop turn leaves it dry.
 constexpr std::uint32_t kChunkFrames = 4096;
+constexpr double kChunkRate = 22050.0;
+
+std::uint32_t chunkFrames(const AudioStreamBasicDescription& format) {
+  const double scale = std::max(1.0, std::ceil(format.mSampleRate / kChunkRate));
+  return kChunkFrames * static_cast<std::uint32_t>(scale);
+}
 constexpr double kServiceInterval = 0.01;  // seconds between services on the run loop
 constexpr int kMaxDeliveriesPerService = 64;
 
@@ -58,6 +67,7 @@ struct OpaqueAudioQueue {
   std::vector<std::uint8_t> layout;
   float volume = 1.0f;
   bool running = false;
+  bool paused = false;  // running, but held where it is
   bool stopPending = false;
   bool disposed = false;
   int depth = 0;  // nesting of service / callback / listener calls on this queue
@@ -123,7 +133,7 @@ void fill(AudioQueueRef q) {
     left -= left % frameBytes;
     if (left > 0) {
       if (q->freeChunks.empty()) break;
-      const std::uint32_t n = std::min(left, kChunkFrames * frameBytes);
+      const std::uint32_t n = std::min(left, chunkFrames(q->format) * frameBytes);
       ALuint chunk = q->freeChunks.back();
       q->freeChunks.pop_back();
       alBufferData(chunk, alFormat, static_cast<std::uint8_t*>(p.buffer->mAudioData) + p.offset,
@@ -249,13 +259,17 @@ OSStatus AudioQueuePrime(AudioQueueRef q, std::uint32_t /*framesToPrepare*/, std
   fill(q);
   if (outFramesPrepared) {
     ALint queued = sourceInt(q->source, AL_BUFFERS_QUEUED);
-    *outFramesPrepared = static_cast<std::uint32_t>(queued) * kChunkFrames;
+    *outFramesPrepared = static_cast<std::uint32_t>(queued) * chunkFrames(q->format);
   }
   return noErr;
 }
 
 OSStatus AudioQueueStart(AudioQueueRef q, const void* /*startTime*/) {
   if (!valid(q)) return kAudioQueueErr_InvalidRunState;
+  if (q->paused) {
+    q->paused = false;
+    if (sourceInt(q->source, AL_SOURCE_STATE) == AL_PAUSED) alSourcePlay(q->source);
+  }
   if (q->running && !q->stopPending) return noErr;
   const bool changed = !q->running;
   q->stopPending = false;
@@ -267,8 +281,17 @@ OSStatus AudioQueueStart(AudioQueueRef q, const void* /*startTime*/) {
   return noErr;
 }
 
+OSStatus AudioQueuePause(AudioQueueRef q) {
+  if (!valid(q)) return kAudioQueueErr_InvalidRunState;
+  if (!q->running || q->paused) return noErr;
+  q->paused = true;
+  alSourcePause(q->source);
+  return noErr;
+}
+
 OSStatus AudioQueueStop(AudioQueueRef q, bool immediate) {
   if (!valid(q)) return kAudioQueueErr_InvalidRunState;
+  q->paused = false;
   if (!q->running) {
     q->pending.clear();
     q->completed.clear();
@@ -363,7 +386,7 @@ OSStatus AudioQueueGetParameter(AudioQueueRef q, AudioQueueParameterID id, float
 }
 
 void AudioQueueService(AudioQueueRef q) {
-  if (!valid(q) || !q->running) return;
+  if (!valid(q) || !q->running || q->paused) return;
   ++q->depth;
   fill(q);
   for (int delivered = 0; delivered < kMaxDeliveriesPerService && !q->completed.empty() && !q->disposed;) {

@@ -61,6 +61,10 @@ OSStatus AudioQueueEnqueueBuffer(AudioQueueRef queue, AudioQueueBufferRef buffer
 // Hands queued audio to the source ahead of a start.
 OSStatus AudioQueuePrime(AudioQueueRef queue, std::uint32_t framesToPrepare, std::uint32_t* outFramesPrepared);
 OSStatus AudioQueueStart(AudioQueueRef queue, const void* startTime);
+// Holds a running queue where it is: the source falls silent, nothing moves and no buffer comes
+// back; the queue still counts as running. AudioQueueStart goes on from the same place; a stop
+// ends the pause. Pausing a queue that is not running does nothing.
+OSStatus AudioQueuePause(AudioQueueRef queue);
 OSStatus AudioQueueStop(AudioQueueRef queue, bool immediate);
 // Frees the queue and its buffers. Safe from inside the queue's own callbacks: the queue then
 // goes quiet at once and is freed when the callback returns.

@@ -1,10 +1,20 @@
 #include "audio/backend/Output.h"
 
 #include <AL/al.h>
+#include <stdlib.h>
 
+#ifdef PECKISH_HAVE_ALSA
+#include <alsa/asoundlib.h>
+#endif
+
+#include <chrono>
+#include <cstdarg>
+#include <cstdio>
 #include <filesystem>
+#include <optional>
 
 #include "audio/backend/CoreTypes.h"
+#include "core/Log.h"
 
 namespace peckish::audio {
 namespace {
@@ -12,6 +22,35 @@ ALCdevice* gDevice = nullptr;
 int gDeviceRefs = 0;
 ALCcontext* gContext = nullptr;
 int gContextRefs = 0;
+
+// Without a device every sound would try to open one again; after a failure the device is tried
+// again only after this much time (a device plugged in later is still found).
+constexpr std::chrono::seconds kDeviceRetryInterval{30};
+std::optional<std::chrono::steady_clock::time_point> gLastFailedOpen;
+
+#ifdef PECKISH_HAVE_ALSA
+void alsaMessage(const char* file, int line, const char* function, int, const char* fmt, ...) {
+  char text[512];
+  va_list ap;
+  va_start(ap, fmt);
+  std::vsnprintf(text, sizeof text, fmt, ap);
+  va_end(ap);
+  engineLog("ALSA lib %s:%d:(%s) %s", file ? file : "?", line, function ? function : "?", text);
+}
+#endif
+
+// The audio libraries' own messages are for developers: OpenAL Soft's go only where its log level
+// is set explicitly, ALSA's into the trace log. OpenAL Soft reads its level when first used, so
+// this runs while the process starts, before any thread that could read the environment.
+struct QuietAudioLibraries {
+  QuietAudioLibraries() {
+    ::setenv("ALSOFT_LOGLEVEL", "0", 0);  // an explicit setting wins
+#ifdef PECKISH_HAVE_ALSA
+    snd_lib_error_set_handler(&alsaMessage);
+#endif
+  }
+};
+const QuietAudioLibraries kQuietAudioLibraries;
 }  // namespace
 
 std::optional<FileURL> fileURLWithPath(const std::string& path) {
@@ -38,8 +77,16 @@ AudioStreamBasicDescription pcm16Format(double sampleRate, std::uint32_t channel
 
 ALCdevice* openSharedDevice() {
   if (!gDevice) {
+    const auto now = std::chrono::steady_clock::now();
+    if (gLastFailedOpen && now - *gLastFailedOpen < kDeviceRetryInterval) return nullptr;
+    ++audioCounters().deviceOpenAttempts;
     gDevice = alcOpenDevice(nullptr);
-    if (!gDevice) return nullptr;
+    if (!gDevice) {
+      gLastFailedOpen = now;
+      playerNotice("no audio output device; playing without sound");
+      return nullptr;
+    }
+    gLastFailedOpen.reset();
   }
   ++gDeviceRefs;
   return gDevice;

@@ -9,7 +9,9 @@
 namespace peckish::audio {
 
 // Opens the default device on first use (alcOpenDevice with no name), else hands out the open one.
-// Null when no device can be opened; the ALC error state of the null device then tells why.
+// Null when no device can be opened. The first failure tells the player once ("peckish: no audio
+// output device; playing without sound"); after a failure the device is not tried again for 30 s,
+// so sounds made meanwhile simply stay silent.
 ALCdevice* openSharedDevice();
 void closeSharedDevice(ALCdevice* device);
 // The shared context on the shared device, created on first use with no attributes. Null (and an
@@ -30,6 +32,7 @@ struct AudioCounters {
   std::uint64_t fileOpens = 0;            // audio files opened
   std::uint64_t packetReads = 0;          // packet reads from audio files
   std::uint64_t queueEnqueues = 0;        // buffers enqueued on output queues
+  std::uint64_t deviceOpenAttempts = 0;   // calls of alcOpenDevice
 };
 AudioCounters& audioCounters();
 

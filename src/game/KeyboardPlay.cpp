@@ -1,0 +1,70 @@
+#include "game/KeyboardPlay.h"
+
+#include "engine/Director.h"
+#include "game/Autoplay.h"
+#include "game/GameNode.h"
+#include "game/Positions.h"
+#include "game/Sprites.h"
+#include "platform/RunLoop.h"
+
+namespace peckish {
+
+namespace {
+
+// Touch ids of the keys: one per hole, apart from the mouse's and the bot's.
+constexpr std::int64_t kFirstKeyTouchId = 1000;
+
+// Whether a touch at p would hit something: an untouched character or button of the layer.
+bool somethingAt(GameNode* game, CGPoint p) {
+  for (const Node::ChildEntry& e : game->children()) {
+    auto* sprite = dynamic_cast<TouchSprite*>(e.node.get());
+    if (!sprite || sprite->isTouched()) continue;
+    if (!dynamic_cast<Button*>(sprite) && !dynamic_cast<CharacterSprite*>(sprite)) continue;
+    if (sprite->containsPoint(p)) return true;
+  }
+  return false;
+}
+
+// A point of empty ground by the hole: just in front of it, else at the foot of the screen below
+// it (below every character's feet).
+CGPoint groundPoint(GameNode* game, int hole) {
+  const Vec2 h = Positions::pos(static_cast<unsigned>(hole));
+  const CGPoint candidates[] = {CGPointMake(h.x, h.y - 6.f), CGPointMake(h.x, 4.f)};
+  for (const CGPoint& p : candidates)
+    if (!somethingAt(game, p)) return p;
+  return candidates[1];
+}
+
+}  // namespace
+
+int holeForKey(const platform::KeyEvent& e) {
+  if (const int digit = platform::keypadDigit(e)) return digit - 1;
+  if (e.key != platform::Key::Other) return -1;
+  switch (e.code) {
+    case 'z': return 0;
+    case 'x': return 1;
+    case 'c': return 2;
+    case 'a': return 3;
+    case 's': return 4;
+    case 'd': return 5;
+    case 'q': return 6;
+    case 'w': return 7;
+    case 'e': return 8;
+    default: return -1;
+  }
+}
+
+void tapHole(GameNode* game, int hole) {
+  if (!game || hole < 0 || hole >= static_cast<int>(Positions::kCount)) return;
+  Ref<GameNode> keep(game);
+  CharacterSprite* character = nullptr;
+  for (const Node::ChildEntry& e : game->children()) {
+    auto* c = dynamic_cast<CharacterSprite*>(e.node.get());
+    if (c && c->gridPosition() == hole && !c->isTouched()) character = c;
+  }
+  CGPoint p;
+  if (!character || !Autoplay::safePoint(game, character, &p)) p = groundPoint(game, hole);
+  Autoplay::tapAt(p, kFirstKeyTouchId + hole, platform::RunLoop::main().now());
+}
+
+}  // namespace peckish
