@@ -231,7 +231,7 @@ bool Display::init() {
     SDL_Surface* surface =
         icon.empty() ? nullptr
                      : SDL_CreateRGBSurfaceWithFormatFrom(icon.rgba.data(), icon.width, icon.height, 32, icon.width * 4,
-                                                          SDL_PIXELFORMAT_ABGR8888);
+                                                          SDL_PIXELFORMAT_RGBA32);
     if (surface) {
       SDL_SetWindowIcon(window, surface);
       SDL_FreeSurface(surface);
