@@ -15,8 +15,10 @@
 #include "engine/Scene.h"
 #include "engine/Scheduler.h"
 #include "engine/Texture2D.h"
+#include "engine/TextureMgr.h"
 #include "engine/glu.h"
 #include "platform/Application.h"
+#include "platform/Notifications.h"
 #include "platform/Window.h"
 
 namespace peckish {
@@ -57,6 +59,8 @@ Director::Director() : winSize_(platform::Screen::mainScreen().bounds()) {
   const char* format = gPixelFormat == 0 ? kEAGLColorFormatRGB565 : kEAGLColorFormatRGBA8;
   if (!window_ || !initWithFrame(window_->bounds(), format)) return;  // sharedDirector yields null
   window_->addSubview(this);
+  // The surface follows the view: a new content scale rebuilds it at the new pixel size.
+  setAutoresizesSurface(true);
   scenes_.reserve(10);
   animationInterval_ = 1.0 / 30;
   eventHandler_ = nullptr;
@@ -75,6 +79,7 @@ Director::Director() : winSize_(platform::Screen::mainScreen().bounds()) {
 
 Director::~Director() {
   engineLog("deallocing %s", objectDescription(this, &typeid(Director)).c_str());
+  if (screenObserver_) platform::NotificationCenter::defaultCenter().removeObserver(screenObserver_);
   if (animationTimer_) platform::RunLoop::main().invalidateTimer(animationTimer_);
 }
 
@@ -272,9 +277,16 @@ CGPoint Director::convertCoordinate(CGPoint p) const {
 
 void Director::setDefaultProjection() { set3Dprojection(); }
 
+void Director::applyViewport() {
+  // The projections work in points; the viewport maps them onto the surface's pixels.
+  CGSize s = surfaceSize();
+  if (s.width <= 0 || s.height <= 0) s = winSize_.size;
+  glViewport(0, 0, static_cast<GLsizei>(s.width), static_cast<GLsizei>(s.height));
+}
+
 void Director::set2Dprojection() {
   const CGSize s = winSize_.size;
-  glViewport(0, 0, static_cast<GLsizei>(s.width), static_cast<GLsizei>(s.height));
+  applyViewport();
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
   glOrthof(0.f, s.width, 0.f, s.height, -100.f, 100.f);
@@ -284,7 +296,7 @@ void Director::set2Dprojection() {
 
 void Director::set3Dprojection() {
   const CGSize s = winSize_.size;
-  glViewport(0, 0, static_cast<GLsizei>(s.width), static_cast<GLsizei>(s.height));
+  applyViewport();
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
   gluPerspective(60.f, s.width / s.height, 0.5f, 1500.f);
@@ -321,6 +333,39 @@ void Director::setTexture2D(bool on) {
   }
 }
 
+// --- resolution --------------------------------------------------------------------------------
+
+void Director::layoutSubviews() {
+  const CGSize before = surfaceSize();
+  EAGLView::layoutSubviews();
+  if (!initialised_) return;
+  const CGSize after = surfaceSize();
+  if (after.width != before.width || after.height != before.height) {
+    setCurrentContext();
+    applyViewport();
+  }
+  const float scale = contentScaleFactor();
+  if (scale != texturesScale_) {
+    texturesScale_ = scale;
+    if (TextureMgr::exists()) TextureMgr::sharedTextureMgr()->contentScaleChanged(scale);
+  }
+}
+
+void Director::setFollowsScreenScale(bool on) {
+  auto& center = platform::NotificationCenter::defaultCenter();
+  if (!on) {
+    if (screenObserver_) center.removeObserver(screenObserver_);
+    screenObserver_ = 0;
+    return;
+  }
+  if (!screenObserver_) {
+    screenObserver_ = center.addObserver(platform::kScreenModeDidChangeNotification, [this](void*) {
+      setContentScaleFactor(platform::Screen::mainScreen().scale());
+    });
+  }
+  setContentScaleFactor(platform::Screen::mainScreen().scale());
+}
+
 // --- display facts for objects built with or without a Director --------------------------------
 
 CGRect currentWinSize() {
@@ -334,5 +379,7 @@ CGRect currentDisplaySize() {
 }
 
 bool currentLandscape() { return Director::exists() && Director::shared()->landscape(); }
+
+float currentContentScale() { return Director::exists() ? Director::shared()->contentScaleFactor() : 1.f; }
 
 }  // namespace peckish

@@ -14,6 +14,12 @@
 //   d->setLandscape(true);
 //   d->runScene(mainMenu());                      // pushes and starts the frame timer
 //
+// Points stay the engine's unit everywhere (480 x 320 in landscape); the surface has
+// contentScaleFactor() pixels a point. A change of the factor rebuilds the surface at the new
+// size, points the viewport at it and has the texture cache load the picture variants for it;
+// labels rasterise their text again when next drawn. setFollowsScreenScale(true) keeps the factor
+// equal to the screen's (the window's pixels per point), through fullscreen switches and resizes.
+//
 // Scene requests (runScene, replaceScene, pushScene, popScene) only record the next scene; the
 // switch happens at the start of the next frame, and of several requests the last decides. Popping
 // the last scene ends the Director: the scene exits, the timer stops and the application terminates
@@ -119,6 +125,13 @@ class Director : public EAGLView, public Singleton<Director> {
   void setDepthTest(bool on);
   void setTexture2D(bool on);
 
+  // --- resolution --------------------------------------------------------------------------
+  // Keep the content scale factor equal to the screen's scale (Screen::scale) from now on.
+  void setFollowsScreenScale(bool on);
+  bool followsScreenScale() const { return screenObserver_ != 0; }
+  // Rebuilds the surface when the content scale changed (see the class comment).
+  void layoutSubviews() override;
+
  private:
   friend class Singleton<Director>;
   Director();
@@ -126,6 +139,7 @@ class Director : public EAGLView, public Singleton<Director> {
   static void destroyShared(Director* d);
   void setNextScene();
   void readClock(std::int32_t* sec, std::int32_t* usec);
+  void applyViewport();
 
   bool constructing_ = true;
   bool initialised_ = false;
@@ -147,6 +161,8 @@ class Director : public EAGLView, public Singleton<Director> {
   std::int32_t lastUpdateSec_ = 0;
   std::int32_t lastUpdateUsec_ = 0;
   double dt_ = 0.0;
+  float texturesScale_ = 1.f;        // the content scale the texture cache was told of
+  unsigned long screenObserver_ = 0;  // screen-mode notifications while following the screen
 };
 
 }  // namespace peckish

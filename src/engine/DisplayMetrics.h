@@ -9,5 +9,7 @@ namespace peckish {
 CGRect currentWinSize();      // swapped in landscape
 CGRect currentDisplaySize();  // always portrait
 bool currentLandscape();
+// Pixels per point of the Director's surface (its content scale factor); 1 without a Director.
+float currentContentScale();
 
 }  // namespace peckish

@@ -1,5 +1,6 @@
 #include "engine/Label.h"
 
+#include "engine/DisplayMetrics.h"
 #include "engine/Texture2D.h"
 
 namespace peckish {
@@ -19,10 +20,19 @@ Ref<Label> Label::labelWithString(const std::string& string, CGSize dimensions, 
 void Label::setString(const std::string& string) {
   setTexture(nullptr);
   string_ = string;
+  textScale_ = currentContentScale();
   Ref<Texture2D> texture = Texture2D::initWithString(string, dimensions_, alignment_, fontName_, fontSize_);
   setTexture(texture.get());
   const CGSize s = texture ? texture->contentSize() : CGSize{};
   transformAnchor_ = Vec2(s.width / 2, s.height / 2);
+}
+
+void Label::draw() {
+  if (textScale_ != currentContentScale()) {
+    const std::string text = string_;
+    setString(text);
+  }
+  TextureNode::draw();
 }
 
 }  // namespace peckish

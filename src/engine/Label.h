@@ -6,6 +6,9 @@
 //   auto score = Label::labelWithString("0", CGSizeMake(120, 30), 1, "Marker Felt", 24);
 //   score->setString("125");
 //   score->setRGB(255, 255, 0);   // text colour (TextureNode tint)
+//
+// The text is rasterised at the Director's content scale (the box and font size stay in points);
+// after a change of scale the label renders its text again when it is next drawn.
 #include <string>
 
 #include "engine/TextureNode.h"
@@ -27,6 +30,9 @@ class Label : public TextureNode {
   void setString(const std::string& string);
   const std::string& string() const { return string_; }
 
+  // Renders the text again first if the content scale changed since it was rendered.
+  void draw() override;
+
   CGSize dimensions() const { return dimensions_; }
   int alignment() const { return alignment_; }
   const std::string& fontName() const { return fontName_; }
@@ -38,6 +44,7 @@ class Label : public TextureNode {
   std::string fontName_;
   float fontSize_;
   std::string string_;
+  float textScale_ = 1.f;  // content scale the texture was rendered at
 };
 
 }  // namespace peckish

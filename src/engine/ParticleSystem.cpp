@@ -6,6 +6,7 @@
 #include <new>
 
 #include "core/Log.h"
+#include "engine/DisplayMetrics.h"
 #include "engine/Texture2D.h"
 #include "engine/TextureMgr.h"
 #include "platform/GLES.h"
@@ -135,6 +136,7 @@ void ParticleSystem::draw() {
   }
 
   particleIdx_ = 0;
+  setPointScale(currentContentScale());
   updateParticlesWithDelta(dt);
   drawParticles();
 }
@@ -168,7 +170,7 @@ void ParticleSystem::updateParticlesWithDelta(double dt) {
 
     p.life = float(p.life - dt);
 
-    vertices_[particleIdx_] = sVtxPointSprite{p.position.x, p.position.y, p.size};
+    vertices_[particleIdx_] = sVtxPointSprite{p.position.x, p.position.y, p.size, p.size * pointScale_};
     colors_[particleIdx_] = p.color;
     ++particleIdx_;
   }
@@ -187,11 +189,11 @@ void ParticleSystem::drawParticles() {
   glBindBuffer(GL_ARRAY_BUFFER, verticesID_);
   glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(sizeof(sVtxPointSprite) * size_t(capacity_)), vertices_,
                GL_DYNAMIC_DRAW);
-  // The size doubles as the z coordinate.
+  // The size in points doubles as the z coordinate; the point size is in pixels.
   glVertexPointer(3, GL_FLOAT, sizeof(sVtxPointSprite), nullptr);
   glEnableClientState(GL_POINT_SIZE_ARRAY_OES);
   glPointSizePointerOES(GL_FLOAT, sizeof(sVtxPointSprite),
-                        reinterpret_cast<const GLvoid*>(offsetof(sVtxPointSprite, size)));
+                        reinterpret_cast<const GLvoid*>(offsetof(sVtxPointSprite, pointSize)));
 
   glEnableClientState(GL_COLOR_ARRAY);
   glBindBuffer(GL_ARRAY_BUFFER, colorsID_);

@@ -32,15 +32,19 @@ struct sParticle {
   float tangentialAccel;  // perpendicular to it
   sColorF color;
   sColorF colorDelta;     // change per second
-  float size;             // point size in pixels
+  float size;             // point size in points
   float life;             // seconds left; dead when not above 0
 };
 static_assert(sizeof(sParticle) == 64, "particle records are 64 bytes");
 
+// One drawn particle: its position and size in points (the size doubles as the z coordinate)
+// and its point size in pixels (the size times the content scale, so a particle keeps its size
+// in points on a high-resolution surface).
 struct sVtxPointSprite {
   float x, y, size;
+  float pointSize;
 };
-static_assert(sizeof(sVtxPointSprite) == 12, "point-sprite vertices are 12 bytes");
+static_assert(sizeof(sVtxPointSprite) == 16, "point-sprite vertices are 16 bytes");
 
 class ParticleSystem : public Node {
  public:
@@ -67,8 +71,11 @@ class ParticleSystem : public Node {
   // end colour r, g, b, a; size.
   void initParticle(sParticle* particle);
   // Moves, ages and culls the particles from index particleIdx on and writes the vertex and
-  // colour arrays for them.
+  // colour arrays for them (point sizes at pointScale() pixels a point).
   void updateParticlesWithDelta(double dt);
+  // Pixels per point of the point sizes written; draw() takes the Director's content scale.
+  float pointScale() const { return pointScale_; }
+  void setPointScale(float scale) { pointScale_ = scale > 0.f ? scale : 1.f; }
   // Draws the first particleIdx vertices as point sprites.
   void drawParticles();
 
@@ -172,6 +179,7 @@ class ParticleSystem : public Node {
   uint32_t verticesID_ = 0;
   uint32_t colorsID_ = 0;
   int particleIdx_ = 0;
+  float pointScale_ = 1.f;
 
  private:
   int capacity_ = 0;  // records allocated in the three arrays

@@ -9,6 +9,7 @@
 
 #include "core/Exception.h"
 #include "core/Log.h"
+#include "engine/DisplayMetrics.h"
 #include "platform/Image.h"
 #include "platform/TextRaster.h"
 
@@ -22,6 +23,16 @@ unsigned nextPowerOfTwo(unsigned n) {
   unsigned p = 1;
   while (p < n && p != 0x80000000u) p <<= 1;
   return p < n ? 0x80000000u : p;
+}
+
+unsigned maxTextureSize() {
+  static unsigned asked = 0;
+  if (asked == 0) {
+    GLint side = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &side);
+    if (side > 0) asked = unsigned(side);
+  }
+  return asked ? asked : 1024u;
 }
 
 namespace {
@@ -92,22 +103,25 @@ std::vector<uint8_t> drawScaled(const Image& image, unsigned width, unsigned hei
 
 }  // namespace
 
-std::optional<TextureData> Texture2D::imageData(const Image& image) {
+std::optional<TextureData> Texture2D::imageData(const Image& image, float scale, unsigned maxSide) {
   if (image.empty() || image.rgba.size() < size_t(image.width) * size_t(image.height) * 4)
     return std::nullopt;
+  if (maxSide == 0) maxSide = maxTextureSize();
   TextureData d;
   d.format = formatFor(image);
   d.contentSize = CGSize{float(image.width), float(image.height)};
+  d.scale = scale > 0.f ? scale : 1.f;
   d.width = nextPowerOfTwo(unsigned(image.width));
   d.height = nextPowerOfTwo(unsigned(image.height));
   int shift = 0;
-  while (d.width > kMaxTextureSize || d.height > kMaxTextureSize) {
+  while (d.width > maxSide || d.height > maxSide) {
     // Both sides are halved together. A side never drops below one pixel, so a very long thin
     // picture keeps a row (or column) instead of becoming an empty texture.
     d.width = std::max(1u, d.width >> 1);
     d.height = std::max(1u, d.height >> 1);
     d.contentSize.width *= 0.5f;
     d.contentSize.height *= 0.5f;
+    d.scale *= 0.5f;  // fewer pixels for the same picture in points
     ++shift;
   }
   const size_t count = size_t(d.width) * d.height;
@@ -139,31 +153,37 @@ std::optional<TextureData> Texture2D::imageData(const Image& image) {
 }
 
 TextureData Texture2D::textData(const std::string& string, CGSize dimensions, int alignment,
-                                const std::string& fontName, float fontSize) {
+                                const std::string& fontName, float fontSize, float scale) {
   TextureData d;
   d.format = TexturePixelFormat::A8;
+  d.scale = scale > 0.f ? scale : 1.f;
+  // The box in pixels. At one pixel a point the dimensions are used exactly as given.
+  const CGSize box = d.scale == 1.f ? dimensions
+                                    : CGSize{dimensions.width * d.scale, dimensions.height * d.scale};
   auto side = [](float v) { return v > 0.f ? nextPowerOfTwo(unsigned(v)) : 0u; };
-  d.width = side(dimensions.width);
-  d.height = side(dimensions.height);
-  d.contentSize = dimensions;
+  d.width = side(box.width);
+  d.height = side(box.height);
+  d.contentSize = box;
   d.pixels.assign(size_t(d.width) * d.height, 0);
-  platform::drawString(string, d.pixels.data(), d.width, d.height, dimensions, alignment, fontName,
-                       fontSize);
+  platform::drawString(string, d.pixels.data(), d.width, d.height, box, alignment, fontName,
+                       fontSize * d.scale);
   return d;
 }
 
 Texture2D::Texture2D(const void* data, TexturePixelFormat format, unsigned width, unsigned height,
                      CGSize contentSize) {
-  create(data, format, width, height, contentSize);
+  create(data, format, width, height, contentSize, 1.f);
 }
 
 Texture2D::Texture2D(const TextureData& d) {
-  create(d.pixels.data(), d.format, d.width, d.height, d.contentSize);
+  create(d.pixels.data(), d.format, d.width, d.height, d.contentSize, d.scale);
 }
 
 Texture2D::Texture2D(const std::string& string, CGSize dimensions, int alignment,
                      const std::string& fontName, float fontSize)
-    : Texture2D(textData(string, dimensions, alignment, fontName, fontSize)) {}
+    : Texture2D(textData(string, dimensions, alignment, fontName, fontSize, currentContentScale())) {
+  _size = dimensions;  // exactly as given, whatever the rounding of the scaled box
+}
 
 Texture2D::~Texture2D() {
   if (_name != 0) {
@@ -178,9 +198,9 @@ Ref<Texture2D> Texture2D::initWithString(const std::string& string, CGSize dimen
   return make<Texture2D>(string, dimensions, alignment, fontName, fontSize);
 }
 
-Ref<Texture2D> Texture2D::initWithImage(const Image* image) {
+Ref<Texture2D> Texture2D::initWithImage(const Image* image, float scale) {
   std::optional<TextureData> d;
-  if (image) d = imageData(*image);
+  if (image) d = imageData(*image, scale);
   if (!d) {
     engineLog("Image is Null");
     return nullptr;
@@ -189,10 +209,12 @@ Ref<Texture2D> Texture2D::initWithImage(const Image* image) {
 }
 
 void Texture2D::create(const void* data, TexturePixelFormat format, unsigned width,
-                       unsigned height, CGSize contentSize) {
-  GLuint n = 0;
-  glGenTextures(1, &n);
-  _name = n;
+                       unsigned height, CGSize contentSize, float scale) {
+  if (_name == 0) {
+    GLuint n = 0;
+    glGenTextures(1, &n);
+    _name = n;
+  }
   GLint saved = 0;
   glGetIntegerv(GL_TEXTURE_BINDING_2D, &saved);
   glBindTexture(GL_TEXTURE_2D, _name);
@@ -224,12 +246,19 @@ void Texture2D::create(const void* data, TexturePixelFormat format, unsigned wid
   }
   glPixelStorei(GL_UNPACK_ALIGNMENT, unpack);
   glBindTexture(GL_TEXTURE_2D, GLuint(saved));
-  _size = contentSize;
+  _scale = scale > 0.f ? scale : 1.f;
+  _size = _scale == 1.f ? contentSize : CGSize{contentSize.width / _scale, contentSize.height / _scale};
   _width = width;
   _height = height;
   _format = format;
   _maxS = width ? contentSize.width / float(width) : 0.f;
   _maxT = height ? contentSize.height / float(height) : 0.f;
+}
+
+void Texture2D::replaceContents(const TextureData& d) {
+  const CGSize points = _size;
+  create(d.pixels.data(), d.format, d.width, d.height, d.contentSize, d.scale);
+  _size = points;  // the same picture: its size in points does not move
 }
 
 std::string Texture2D::description() const {
@@ -242,8 +271,8 @@ std::string Texture2D::description() const {
 }
 
 void Texture2D::drawAtPoint(CGPoint p) const {
-  const GLfloat w = GLfloat(_width) * _maxS;
-  const GLfloat h = GLfloat(_height) * _maxT;
+  const GLfloat w = _size.width;
+  const GLfloat h = _size.height;
   const GLfloat vertices[] = {p.x, p.y, 0.f, p.x + w, p.y, 0.f, p.x, p.y + h, 0.f, p.x + w, p.y + h, 0.f};
   const GLfloat coords[] = {0.f, _maxT, _maxS, _maxT, 0.f, 0.f, _maxS, 0.f};
   glBindTexture(GL_TEXTURE_2D, _name);

@@ -3,6 +3,10 @@
 // in texture space from (0, 0) to (maxS, maxT), its top row at t = 0. Textures are made from raw
 // pixels, from a decoded image, or from a string drawn in a font, and are immutable afterwards.
 //
+// Sizes a node sees (contentSize, drawing) are in points; a texture may hold more pixels than
+// points (a picture variant made for a high-resolution display, text rasterised at the content
+// scale): contentScale() is its pixels per point.
+//
 // Buffers handed to the GL are row-major, tightly packed, top row first:
 //   RGBA8888  bytes R, G, B, A with colour premultiplied by alpha (images with alpha)
 //   RGB565    16-bit (R >> 3) << 11 | (G >> 2) << 5 | (B >> 3) (images without alpha)
@@ -27,8 +31,9 @@ enum class TexturePixelFormat : int32_t {
   A8 = 3,
 };
 
-// The largest texture side; larger pictures are halved until they fit.
-inline constexpr unsigned kMaxTextureSize = 1024;
+// The largest texture side the GL takes (GL_MAX_TEXTURE_SIZE of the current context, asked once);
+// 1024 while no context can say. Larger pictures are halved until they fit.
+unsigned maxTextureSize();
 
 // n unchanged when it is 0, 1 or a power of two, else the next power of two.
 unsigned nextPowerOfTwo(unsigned n);
@@ -39,6 +44,7 @@ struct TextureData {
   unsigned width = 0;   // texture side in pixels (power of two)
   unsigned height = 0;
   CGSize contentSize;   // the picture's size in pixels (halved along with the sides)
+  float scale = 1.f;    // pixels of contentSize per point (halved along with the sides)
   std::vector<uint8_t> pixels;
 };
 
@@ -48,9 +54,10 @@ class Texture2D : public Object {
   // kept). An unknown format raises NSInternalInconsistencyException with an empty reason.
   Texture2D(const void* data, TexturePixelFormat format, unsigned width, unsigned height,
             CGSize contentSize);
-  // Renders a string into an A8 texture of the power-of-two size of `dimensions` (truncated,
-  // no maximum). The text is laid out in the box (0, 0, dimensions) with word wrapping and the
-  // alignment (0 left, 1 centred, 2 right); the content size is `dimensions` unchanged.
+  // Renders a string into an A8 texture at the Director's content scale: the box `dimensions`
+  // (points) times the scale, truncated and raised to powers of two (no maximum). The text is laid
+  // out in the box with word wrapping and the alignment (0 left, 1 centred, 2 right) at the font
+  // size times the scale; the content size is `dimensions` unchanged (points).
   Texture2D(const std::string& string, CGSize dimensions, int alignment,
             const std::string& fontName, float fontSize);
   ~Texture2D() override;
@@ -58,19 +65,26 @@ class Texture2D : public Object {
   // Factory forms of the initialisers.
   static Ref<Texture2D> initWithString(const std::string& string, CGSize dimensions, int alignment,
                                        const std::string& fontName, float fontSize);
-  // A texture from a decoded image; null (logging "Image is Null") when there is no image
-  // (a null pointer or an empty picture).
-  static Ref<Texture2D> initWithImage(const platform::Image* image);
+  // A texture from a decoded image made at `scale` pixels per point (2 for a "@2x" picture), so
+  // its content size in points is the image's size divided by the scale; null (logging "Image is
+  // Null") when there is no image (a null pointer or an empty picture).
+  static Ref<Texture2D> initWithImage(const platform::Image* image, float scale = 1.f);
 
   // The buffer initWithImage uploads, built without touching the GL (nullopt for an empty image).
+  // Sides above maxSide (0: maxTextureSize()) halve the picture until it fits.
   // Raises NSInternalInconsistencyException "Invalid pixel format" for an unknown format.
-  static std::optional<TextureData> imageData(const platform::Image& image);
-  // The A8 buffer the text initialiser uploads.
+  static std::optional<TextureData> imageData(const platform::Image& image, float scale = 1.f,
+                                              unsigned maxSide = 0);
+  // The A8 buffer the text initialiser uploads, rasterised at `scale` pixels per point.
   static TextureData textData(const std::string& string, CGSize dimensions, int alignment,
-                              const std::string& fontName, float fontSize);
+                              const std::string& fontName, float fontSize, float scale = 1.f);
 
   uint32_t name() const { return _name; }
+  // The picture's size in points.
   CGSize contentSize() const { return _size; }
+  // Pixels of the picture per point, and its size in pixels (maxS x pixelsWide, ...).
+  float contentScale() const { return _scale; }
+  CGSize contentSizeInPixels() const { return CGSize{_size.width * _scale, _size.height * _scale}; }
   unsigned pixelsWide() const { return _width; }
   unsigned pixelsHigh() const { return _height; }
   TexturePixelFormat pixelFormat() const { return _format; }
@@ -81,15 +95,19 @@ class Texture2D : public Object {
   std::string description() const;
 
   // Draw the picture as one quad with its lower-left corner at the point (covering the content
-  // size), or stretched over the rectangle. The caller enables the vertex and texture-coordinate
+  // size in points), or stretched over the rectangle. The caller enables the vertex and texture-coordinate
   // arrays and 2-D texturing; the picture's top edge is drawn at the larger y.
   void drawAtPoint(CGPoint point) const;
   void drawInRect(CGRect rect) const;
 
  private:
+  friend class TextureMgr;
   explicit Texture2D(const TextureData& data);
   void create(const void* data, TexturePixelFormat format, unsigned width, unsigned height,
-              CGSize contentSize);
+              CGSize contentSize, float scale);
+  // The texture cache swaps in another variant of the same picture (same size in points) when the
+  // content scale changes; the GL name stays.
+  void replaceContents(const TextureData& data);
 
   uint32_t _name = 0;
   CGSize _size;
@@ -98,6 +116,7 @@ class Texture2D : public Object {
   TexturePixelFormat _format = TexturePixelFormat::RGBA8888;
   float _maxS = 0.f;
   float _maxT = 0.f;
+  float _scale = 1.f;
 };
 
 }  // namespace peckish

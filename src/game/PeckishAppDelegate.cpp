@@ -59,6 +59,13 @@ const std::vector<std::string>& PeckishAppDelegate::pickupLineNames() {
   return names;
 }
 
+double PeckishAppDelegate::frameInterval(const platform::Options& options) {
+  if (options.fixedDt > 0.0) return options.fixedDt;
+  if (options.fps > 0) return 1.0 / options.fps;
+  const double rate = platform::Screen::mainScreen().refreshRate();
+  return 1.0 / (rate > 0.0 ? rate : 60.0);
+}
+
 PeckishAppDelegate::PeckishAppDelegate(const platform::Options& options) : options_(options) {}
 
 PeckishAppDelegate::~PeckishAppDelegate() {
@@ -108,6 +115,9 @@ void PeckishAppDelegate::applicationDidFinishLaunching(platform::Application& ap
   }
   director->setLandscape(true);
   director->setMultipleTouchEnabled(true);
+  // Render at the window's own resolution, and move at the display's pace.
+  director->setFollowsScreenScale(true);
+  director->setAnimationInterval(frameInterval(options_));
   if (options_.mute) setAudioMuted(true);
   // 5-6. Effects and pickup lines.
   sfx_ = SoundEffectManager::sharedManager();

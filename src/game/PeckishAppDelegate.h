@@ -51,6 +51,9 @@ class PeckishAppDelegate : public platform::ApplicationDelegate, public platform
   // The pages of the high-score server.
   static constexpr const char* kHighScoresPath = "/highscores/public/index.php?gid=3";
   static constexpr const char* kBuyMorePath = "/highscores/public/buymore.php";
+  // The frame timer's period: one frame per --fixed-dt seconds of game clock, else 1 / --fps,
+  // else one frame per refresh of the display.
+  static double frameInterval(const platform::Options& options);
 
   explicit PeckishAppDelegate(const platform::Options& options = {});
   ~PeckishAppDelegate() override;

@@ -12,6 +12,7 @@
 #include "core/Log.h"
 #include "platform/Application.h"
 #include "platform/GLContext.h"
+#include "platform/Notifications.h"
 #include "platform/RunLoop.h"
 #include "platform/Window.h"
 
@@ -31,11 +32,14 @@ int nextPowerOfTwo(int v) {
   return p;
 }
 
-ContentRect layoutContent(int w, int h) {
+// The picture's place in a w x h window: the largest factor that fits, a whole one in a window
+// (so Ctrl +/- and resizing step through sizes the player can predict), any in fullscreen, where
+// the picture is rendered at the screen's own resolution and fills as much of it as it can.
+ContentRect layoutContent(int w, int h, bool fullscreen) {
   ContentRect r;
   if (w <= 0 || h <= 0) return r;
   float f = std::min(static_cast<float>(w) / kLandscapeWidth, static_cast<float>(h) / kLandscapeHeight);
-  if (f >= 1.f) f = std::floor(f);  // whole factors keep the pixels square and sharp
+  if (f >= 1.f && !fullscreen) f = std::floor(f);
   r.factor = f;
   r.width = static_cast<int>(std::lround(kLandscapeWidth * f));
   r.height = static_cast<int>(std::lround(kLandscapeHeight * f));
@@ -256,6 +260,7 @@ bool Display::init() {
   SDL_GL_SetSwapInterval(options_.headless ? 0 : 1);
   setupPresenterState();
   fullscreen_ = (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN) != 0;
+  lastContent_ = contentRect();
   wakeEvent_ = SDL_RegisterEvents(1);
   SDL_StopTextInput();
   return true;
@@ -291,6 +296,7 @@ int Display::height() const {
 void Display::resize(int w, int h) {
   if (w <= 0 || h <= 0) return;
   SDL_SetWindowSize(static_cast<SDL_Window*>(window_), w, h);
+  checkScreenMode();
 }
 
 void Display::setFullscreen(bool on) {
@@ -301,6 +307,7 @@ void Display::setFullscreen(bool on) {
     fullscreen_ = on;
     if (settingsObserver_) settingsObserver_();
   }
+  checkScreenMode();
 }
 
 int Display::largestFittingScale() const {
@@ -317,11 +324,30 @@ bool Display::setScale(int scale) {
   if (fullscreen_ || scale == options_.scale) return false;
   options_.scale = scale;
   SDL_SetWindowSize(static_cast<SDL_Window*>(window_), kLandscapeWidth * scale, kLandscapeHeight * scale);
+  checkScreenMode();
   if (settingsObserver_) settingsObserver_();
   return true;
 }
 
-ContentRect Display::contentRect() const { return layoutContent(width(), height()); }
+ContentRect Display::contentRect() const { return layoutContent(width(), height(), fullscreen_); }
+
+void Display::checkScreenMode() {
+  const ContentRect now = contentRect();
+  if (now.x == lastContent_.x && now.y == lastContent_.y && now.width == lastContent_.width &&
+      now.height == lastContent_.height && now.factor == lastContent_.factor)
+    return;
+  lastContent_ = now;
+  NotificationCenter::defaultCenter().post(kScreenModeDidChangeNotification, this);
+}
+
+double Display::refreshRate() const {
+  SDL_DisplayMode mode{};
+  SDL_Window* window = static_cast<SDL_Window*>(window_);
+  if (window && SDL_GetWindowDisplayMode(window, &mode) == 0 && mode.refresh_rate > 0) return mode.refresh_rate;
+  const int index = window ? SDL_GetWindowDisplayIndex(window) : 0;
+  if (SDL_GetCurrentDisplayMode(index < 0 ? 0 : index, &mode) == 0 && mode.refresh_rate > 0) return mode.refresh_rate;
+  return 60.0;
+}
 
 CGPoint Display::windowToView(float wx, float wy) const {
   const ContentRect r = contentRect();
@@ -400,7 +426,7 @@ void Display::drawFrame(int tw, int th) {
   glClearColor(0.f, 0.f, 0.f, 1.f);
   glClear(GL_COLOR_BUFFER_BIT);
   if (!frameTexture_ || frameWidth_ <= 0) return;
-  const ContentRect r = layoutContent(tw, th);
+  const ContentRect r = layoutContent(tw, th, fullscreen_);
   glViewport(r.x, th - r.y - r.height, r.width, r.height);
   const float s1 = static_cast<float>(frameWidth_) / static_cast<float>(textureWidth_);
   const float t1 = static_cast<float>(frameHeight_) / static_cast<float>(textureHeight_);
@@ -547,6 +573,9 @@ void Display::handleEvent(const void* raw) {
           break;
         case SDL_WINDOWEVENT_CLOSE:
           Application::sharedApplication()->terminate();
+          break;
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+          checkScreenMode();
           break;
         default:
           break;

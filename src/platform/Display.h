@@ -2,10 +2,12 @@
 // The desktop window that stands in for the phone's screen, with its OpenGL ES 1.1 context.
 //
 // The phone is a 320 x 480 portrait screen held landscape-right; the window shows that screen
-// turned, 480 x 320 points scaled by a whole factor (default 2), centred with black bars when the
-// window's shape differs. Views render into their own framebuffer objects (see GLContext and the
-// engine's EAGLView); presenting copies the colour buffer into the display's frame texture and
-// draws it turned into the window:
+// turned, 480 x 320 points scaled by a whole factor in a window (default 2) or by the largest
+// factor that fits in fullscreen (fractional allowed), centred with black bars on the edges left
+// over. contentScale() is that factor: views that render at it (the Director follows it) give
+// pictures of the window's own pixels, placed one to one; smaller pictures are enlarged. Views
+// render into their own framebuffer objects (see GLContext and the engine's EAGLView); presenting
+// copies the colour buffer into the display's frame texture and draws it turned into the window:
 //   the portrait GL point (0, 480) (top left of the portrait screen) shows at the window's
 //   lower left; a click at landscape point (x, y), measured from the window's lower left in
 //   480 x 320 points, reaches views as the portrait view point (y, x).
@@ -119,6 +121,10 @@ class Display {
   void setSettingsObserver(std::function<void()> observer) { settingsObserver_ = std::move(observer); }
 
   ContentRect contentRect() const;
+  // Pixels per point of the picture in the window (contentRect().factor).
+  float contentScale() const { return contentRect().factor; }
+  // The display's refresh rate in frames a second; 60 where it cannot be read.
+  double refreshRate() const;
   // A window position in drawable pixels (origin top left) as a portrait view point (320 x 480,
   // origin top left, y down), and back.
   CGPoint windowToView(float wx, float wy) const;
@@ -178,6 +184,8 @@ class Display {
   // Focus lost or window minimised: touches in progress dropped, the application resigns active.
   void leaveForeground();
   float pointsToPixels() const;
+  // Posts kScreenModeDidChangeNotification when the picture's place in the window changed.
+  void checkScreenMode();
 
   DisplayOptions options_;
   void* window_ = nullptr;     // SDL_Window*
@@ -197,6 +205,7 @@ class Display {
   std::vector<KeyListener*> keyListeners_;
   std::uint32_t wakeEvent_ = 0;
   std::function<void()> settingsObserver_;
+  ContentRect lastContent_;
 };
 
 }  // namespace peckish::platform

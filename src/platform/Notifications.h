@@ -8,6 +8,9 @@
 namespace peckish::platform {
 
 inline constexpr const char* kApplicationWillTerminateNotification = "UIApplicationWillTerminateNotification";
+// Posted by the display (object: the Display) when the screen's scale or the window's picture
+// size changed: fullscreen switched, the window resized.
+inline constexpr const char* kScreenModeDidChangeNotification = "UIScreenModeDidChangeNotification";
 
 class NotificationCenter {
  public:

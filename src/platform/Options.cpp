@@ -110,6 +110,11 @@ OptionsResult parseOptions(const std::vector<std::string>& args) {
       if (takeValue(v) && !parseSeconds(v, s))
         fail("--fixed-dt needs seconds greater than 0 and at most 10, not '" + v + "'");
       else if (r.ok) o.fixedDt = s;
+    } else if (name == "--fps") {
+      std::string v;
+      long n = 0;
+      if (takeValue(v) && !parseLong(v, 1, 1000, n)) fail("--fps needs a whole number from 1 to 1000, not '" + v + "'");
+      else if (r.ok) o.fps = static_cast<int>(n);
     } else if (name == "--seed") {
       std::string v;
       long n = 0;
@@ -151,6 +156,7 @@ std::string usageText(const std::string& program) {
          "  --frames N           quit after N presented frames\n"
          "  --screenshot FILE    write the last presented window image as PNG\n"
          "  --fixed-dt S         frame time S seconds from the fake clock instead of the wall clock\n"
+         "  --fps N              N frames a second (default: the display's refresh rate, or 60)\n"
          "  --seed N             seed for random() instead of time + process id\n"
          "  --play               skip the menu and start a game\n"
          "  --autoplay           a bot taps roosters through the normal touch path\n"

@@ -1,7 +1,7 @@
 #pragma once
 // The command line of the game:
 //   --help, --version, --scale N, --fullscreen, --mute, --headless, --frames N,
-//   --screenshot FILE, --fixed-dt S, --seed N, --play, --autoplay, --demo NAME, --verbose
+//   --screenshot FILE, --fixed-dt S, --fps N, --seed N, --play, --autoplay, --demo NAME, --verbose
 // Values may follow as the next argument or after '=' (--scale=3). The *Given fields tell which of
 // the remembered settings the command line chose for this run (see platform/Settings.h).
 #include <cstdint>
@@ -24,6 +24,7 @@ struct Options {
   long frames = 0;                     // quit after this many presented frames; 0: no limit
   std::string screenshot;              // PNG of the last presented window image; empty: none
   double fixedDt = 0.0;                // > 0: fake clock advancing this much a frame
+  int fps = 0;                         // frames a second of the frame timer; 0: the display's rate
   std::optional<std::uint32_t> seed;   // random() seed; none: time + process id
   bool play = false;
   bool autoplay = false;

@@ -1,6 +1,7 @@
 #include "platform/Window.h"
 
 #include "platform/Application.h"
+#include "platform/Display.h"
 
 namespace peckish::platform {
 namespace {
@@ -23,6 +24,16 @@ CGRect Screen::applicationFrame() const {
     case InterfaceOrientation::Portrait: break;
   }
   return CGRectMake(0, 20, 320, 460);
+}
+
+float Screen::scale() const {
+  const Display* d = Display::shared();
+  return d ? d->contentScale() : 1.f;
+}
+
+double Screen::refreshRate() const {
+  const Display* d = Display::shared();
+  return d ? d->refreshRate() : 60.0;
 }
 
 Ref<Window> Window::create(CGRect frame) {

@@ -4,6 +4,10 @@
 //   Screen::mainScreen().bounds()             (0, 0, 320, 480), portrait points
 //   Screen::mainScreen().applicationFrame()   the bounds less the 20-point status bar, on the
 //                                             edge the status-bar orientation puts on top
+//   Screen::mainScreen().scale()              pixels per point of the window's picture (1 with
+//                                             no display); kScreenModeDidChangeNotification
+//                                             tells of changes
+//   Screen::mainScreen().refreshRate()        frames a second of the display (60 when unknown)
 //   auto w = Window::create(Screen::mainScreen().bounds());
 //   w->addSubview(view); w->makeKeyAndVisible();
 //
@@ -21,6 +25,8 @@ class Screen {
   static const Screen& mainScreen();
   CGRect bounds() const { return CGRectMake(0, 0, 320, 480); }
   CGRect applicationFrame() const;
+  float scale() const;
+  double refreshRate() const;
 };
 
 class Window : public View {

@@ -1,8 +1,10 @@
 #include "ui/Overlay.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "engine/Director.h"
+#include "engine/DisplayMetrics.h"
 #include "engine/Node.h"
 #include "engine/Scene.h"
 #include "platform/Display.h"
@@ -164,7 +166,10 @@ void strokeRect(CGRect r, float red, float green, float blue, float alpha) {
   const GLfloat v[] = {x0, y0, x1, y0, x1, y1, x0, y1};
   glColor4f(red, green, blue, alpha);
   glVertexPointer(2, GL_FLOAT, 0, v);
+  // One point wide on a surface of any resolution.
+  glLineWidth(std::max(1.f, currentContentScale()));
   glDrawArrays(GL_LINE_LOOP, 0, 4);
+  glLineWidth(1.f);
 }
 
 }  // namespace peckish::ui

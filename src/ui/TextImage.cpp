@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/DisplayMetrics.h"
 #include "engine/Texture2D.h"
 #include "platform/GLES.h"
 #include "platform/TextRaster.h"
@@ -27,6 +28,8 @@ void TextImage::set(const std::string& text, const std::string& font, float size
 
 void TextImage::drawAt(CGPoint topLeft, float r, float g, float b, float a) {
   if (text_.empty()) return;
+  // Text is rasterised at the content scale of the moment; a new scale renders it again.
+  if (texture_ && texture_->contentScale() != currentContentScale()) texture_ = nullptr;
   if (!texture_) texture_ = Texture2D::initWithString(text_, size_, alignment_, font_, fontSize_);
   if (!texture_) return;
   glEnable(GL_TEXTURE_2D);

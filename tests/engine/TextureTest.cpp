@@ -46,21 +46,36 @@ TEST(TextureSizes, RoundsToPowersOfTwo) {
 
 TEST_F(TextureTest, ImageGeometryFollowsPowerOfTwoAndSizeLimit) {
   REQUIRE_GL(gl);
+  // The limit is the driver's.
+  GLint driverMax = 0;
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &driverMax);
+  EXPECT_EQ(maxTextureSize(), unsigned(driverMax));
+  ASSERT_GE(maxTextureSize(), 2048u);
   struct Case {
     int w, h;
+    unsigned maxSide;
     unsigned texW, texH;
-    float contentW, contentH;
+    float contentW, contentH;  // pixels
+    float scale;               // pixels per point
   };
   const Case cases[] = {
-      {300, 200, 512, 256, 300, 200},
-      {2000, 100, 1024, 64, 1000, 50},   // 2048 x 128, halved once
-      {1024, 1024, 1024, 1024, 1024, 1024},
-      {1025, 1025, 1024, 1024, 512.5f, 512.5f},
-      {1, 1, 1, 1, 1, 1},
+      {300, 200, 0, 512, 256, 300, 200, 1},
+      {2000, 100, 0, 2048, 128, 2000, 100, 1},
+      {2000, 100, 1024, 1024, 64, 1000, 50, 0.5f},  // 2048 x 128, halved once
+      {1024, 1024, 1024, 1024, 1024, 1024, 1024, 1},
+      {1025, 1025, 1024, 1024, 1024, 512.5f, 512.5f, 0.5f},
+      {1, 1, 0, 1, 1, 1, 1, 1},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h));
+    SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h) + " max " + std::to_string(c.maxSide));
     platform::Image img = solidImage(c.w, c.h, 0x336699FF);
+    std::optional<TextureData> d = Texture2D::imageData(img, 1.f, c.maxSide);
+    ASSERT_TRUE(d);
+    EXPECT_EQ(d->width, c.texW);
+    EXPECT_EQ(d->height, c.texH);
+    EXPECT_EQ(d->contentSize, CGSizeMake(c.contentW, c.contentH));
+    EXPECT_EQ(d->scale, c.scale);
+    if (c.maxSide != 0) continue;
     Ref<Texture2D> t = Texture2D::initWithImage(&img);
     ASSERT_TRUE(t);
     EXPECT_NE(t->name(), 0u);
@@ -75,6 +90,11 @@ TEST_F(TextureTest, ImageGeometryFollowsPowerOfTwoAndSizeLimit) {
   Ref<Texture2D> t = Texture2D::initWithImage(&img);
   EXPECT_EQ(t->maxS(), 0.5859375f);
   EXPECT_EQ(t->maxT(), 0.78125f);
+  // A picture made at two pixels a point has half its pixel size in points.
+  Ref<Texture2D> sharp = Texture2D::initWithImage(&img, 2.f);
+  EXPECT_EQ(sharp->contentSize(), CGSizeMake(150, 100));
+  EXPECT_EQ(sharp->contentSizeInPixels(), CGSizeMake(300, 200));
+  EXPECT_EQ(sharp->maxS(), 0.5859375f);
 }
 
 TEST(TextureBuffers, OpaqueImageBecomesRGB565) {
@@ -126,7 +146,7 @@ TEST(TextureBuffers, HalvedImageAveragesAndCoversPartialEdges) {
   platform::Image wide = makeImage(2000, 100, [](int x, int y) {
     return ((x + y) & 1) ? 0xFFFFFFFFu : 0x000000FFu;
   });
-  auto d = Texture2D::imageData(wide);
+  auto d = Texture2D::imageData(wide, 1.f, 1024);
   ASSERT_TRUE(d);
   EXPECT_EQ(d->width, 1024u);
   EXPECT_EQ(d->height, 64u);
@@ -138,7 +158,7 @@ TEST(TextureBuffers, HalvedImageAveragesAndCoversPartialEdges) {
   EXPECT_EQ(texel8888(*d, 0, 50), 0u);
 
   // 1025 x 1025 opaque white: the last content column and row are half covered.
-  auto big = Texture2D::imageData(solidImage(1025, 1025, 0xFFFFFFFFu));
+  auto big = Texture2D::imageData(solidImage(1025, 1025, 0xFFFFFFFFu), 1.f, 1024);
   ASSERT_TRUE(big);
   EXPECT_EQ(texel8888(*big, 511, 511), 0xFFFFFFFFu);
   EXPECT_NEAR(alpha(texel8888(*big, 512, 0)), 128, 1);

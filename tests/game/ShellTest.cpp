@@ -11,6 +11,7 @@
 #include "game/Autoplay.h"
 #include "game/WebPage.h"
 #include "platform/Notifications.h"
+#include "platform/Window.h"
 #include "ui/Banner.h"
 #include "ui/NavigationBar.h"
 #include "ui/WebView.h"
@@ -324,6 +325,40 @@ TEST_F(ShellLaunchTest, MuteOptionSilencesTheAudio) {
   options.mute = true;
   launch(options);
   EXPECT_TRUE(isAudioMuted());
+}
+
+TEST_F(ShellLaunchTest, RendersAtTheScreensScaleAndTimesFramesAtTheChosenRate) {
+  const double refresh = platform::Screen::mainScreen().refreshRate();
+  struct Case {
+    const char* what;
+    double fixedDt;
+    int fps;
+    double interval;
+  } cases[] = {
+      {"the display's rate", 0, 0, 1.0 / refresh},
+      {"--fps 144", 0, 144, 1.0 / 144},
+      {"--fixed-dt 0.0333333", 0.0333333, 0, 0.0333333},
+      {"--fixed-dt wins over --fps", 0.05, 144, 0.05},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    platform::Options options;
+    options.fixedDt = c.fixedDt;
+    options.fps = c.fps;
+    launch(options);
+    EXPECT_TRUE(director->followsScreenScale());
+    EXPECT_EQ(director->contentScaleFactor(), platform::Screen::mainScreen().scale());
+    EXPECT_DOUBLE_EQ(director->animationInterval(), c.interval);
+    // Half a second of the fake clock presents that many frames.
+    platform::Display* display = platform::Display::shared();
+    const auto before = display->presentedFrames();
+    director->startAnimation();
+    platform::RunLoop::main().advance(0.5 + 1e-6);
+    EXPECT_NEAR(static_cast<double>(display->presentedFrames() - before), 0.5 / c.interval, 1.0);
+    director->stopAnimation();
+    app.reset();
+    resetEngine();
+  }
 }
 
 }  // namespace

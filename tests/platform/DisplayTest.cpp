@@ -7,6 +7,8 @@
 
 #include "PlatformTestSupport.h"
 #include "platform/Image.h"
+#include "platform/Notifications.h"
+#include "platform/Window.h"
 
 namespace peckish::test {
 namespace {
@@ -22,6 +24,7 @@ class DisplayTest : public ::testing::Test {
     display->resize(960, 640);
   }
   void TearDown() override {
+    display->setFullscreen(false);
     display->resize(960, 640);
     GLContext::setCurrentContext(nullptr);
   }
@@ -117,6 +120,40 @@ TEST_F(DisplayTest, ResizedWindowLetterboxesAndTouchMappingFollows) {
     EXPECT_EQ(small.height, 160);
     EXPECT_EQ(small.y, 40);
   }
+}
+
+TEST_F(DisplayTest, FullscreenFillsTheScreenWithAnyFactorAWindowWithWholeOnes) {
+  int changes = 0;
+  const auto observer = platform::NotificationCenter::defaultCenter().addObserver(
+      platform::kScreenModeDidChangeNotification, [&changes](void*) { ++changes; });
+  display->resize(1000, 700);
+  if (display->width() != 1000) GTEST_SKIP() << "the video driver does not resize windows";
+  EXPECT_EQ(changes, 1);
+  struct Case {
+    bool fullscreen;
+    int x, y, width, height;
+    float factor;
+  } cases[] = {
+      {true, 0, 16, 1000, 667, 1000.f / 480.f},  // bars only above and below
+      {false, 20, 30, 960, 640, 2.f},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.fullscreen ? "fullscreen" : "window");
+    const int before = changes;
+    display->setFullscreen(c.fullscreen);
+    EXPECT_EQ(changes, before + 1) << "a new picture size is announced";
+    const platform::ContentRect r = display->contentRect();
+    EXPECT_EQ(r.x, c.x);
+    EXPECT_EQ(r.y, c.y);
+    EXPECT_EQ(r.width, c.width);
+    EXPECT_EQ(r.height, c.height);
+    EXPECT_FLOAT_EQ(r.factor, c.factor);
+    EXPECT_FLOAT_EQ(platform::Screen::mainScreen().scale(), c.factor);
+  }
+  const int before = changes;
+  display->setFullscreen(false);  // no change, no announcement
+  EXPECT_EQ(changes, before);
+  platform::NotificationCenter::defaultCenter().removeObserver(observer);
 }
 
 TEST_F(DisplayTest, WindowAndViewCoordinatesAreInverse) {

@@ -16,6 +16,7 @@ TEST(OptionsTest, DefaultsWithoutArguments) {
   EXPECT_EQ(r.options.frames, 0);
   EXPECT_TRUE(r.options.screenshot.empty());
   EXPECT_EQ(r.options.fixedDt, 0.0);
+  EXPECT_EQ(r.options.fps, 0);
   EXPECT_FALSE(r.options.seed.has_value());
   EXPECT_FALSE(r.options.scaleGiven || r.options.muteGiven || r.options.fullscreenGiven || r.options.verbose)
       << "nothing given: the remembered settings apply";
@@ -23,7 +24,7 @@ TEST(OptionsTest, DefaultsWithoutArguments) {
 
 TEST(OptionsTest, EveryOptionOfTheContractIsAccepted) {
   const char* argv[] = {"peckish", "--scale", "3", "--fullscreen", "--mute", "--headless", "--frames", "12",
-                        "--screenshot", "/tmp/x.png", "--fixed-dt", "0.05", "--seed", "4294967295", "--play",
+                        "--screenshot", "/tmp/x.png", "--fixed-dt", "0.05", "--fps", "144", "--seed", "4294967295", "--play",
                         "--autoplay", "--demo", "particles", "--version", "--help", "--verbose"};
   const auto r = parseOptions(static_cast<int>(std::size(argv)), argv);
   ASSERT_TRUE(r.ok) << r.error;
@@ -34,6 +35,7 @@ TEST(OptionsTest, EveryOptionOfTheContractIsAccepted) {
   EXPECT_EQ(o.frames, 12);
   EXPECT_EQ(o.screenshot, "/tmp/x.png");
   EXPECT_DOUBLE_EQ(o.fixedDt, 0.05);
+  EXPECT_EQ(o.fps, 144);
   EXPECT_EQ(o.seed, 4294967295u);
   EXPECT_EQ(o.demo, "particles");
 }
@@ -57,6 +59,7 @@ TEST(OptionsTest, BadValuesAndUnknownOptionsAreRefusedWithTheirName) {
       {{"--frames", "-1"}, "--frames"},    {{"--frames", "0"}, "--frames"},
       {{"--fixed-dt", "0"}, "--fixed-dt"}, {{"--fixed-dt", "nan"}, "--fixed-dt"},
       {{"--fixed-dt", "inf"}, "--fixed-dt"}, {{"--seed", "-3"}, "--seed"},
+      {{"--fps", "0"}, "--fps"},           {{"--fps", "1001"}, "--fps"},
       {{"--seed", "4294967296"}, "--seed"}, {{"--screenshot", ""}, "--screenshot"},
       {{"--headless=yes"}, "--headless"},  {{"--bogus"}, "--bogus"},
       {{"game.cfg"}, "game.cfg"},
@@ -71,7 +74,7 @@ TEST(OptionsTest, BadValuesAndUnknownOptionsAreRefusedWithTheirName) {
 TEST(OptionsTest, HelpListsEveryOption) {
   const std::string help = platform::usageText();
   for (const char* o : {"--help", "--version", "--scale N", "--fullscreen", "--mute", "--headless", "--frames N",
-                        "--screenshot FILE", "--fixed-dt S", "--seed N", "--play", "--autoplay", "--demo NAME",
+                        "--screenshot FILE", "--fixed-dt S", "--fps N", "--seed N", "--play", "--autoplay", "--demo NAME",
                         "--verbose", "PECKISH_LOG", "PECKISH_DATA_DIR", "PECKISH_RESOURCES", "PECKISH_HIGHSCORE_URL", "PECKISH_ANALYTICS_HOST",
                         "PECKISH_PRODUCT_URL"}) {
     EXPECT_NE(help.find(o), std::string::npos) << o;
