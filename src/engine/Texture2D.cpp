@@ -240,7 +240,10 @@ void Texture2D::create(const void* data, TexturePixelFormat format, unsigned wid
       glPixelStorei(GL_UNPACK_ALIGNMENT, unpack);
       glBindTexture(GL_TEXTURE_2D, GLuint(saved));
       // The destructor does not run for a constructor that raises: give the name back here.
-      glDeleteTextures(1, &n);
+      {
+        const GLuint doomed = _name;
+        glDeleteTextures(1, &doomed);
+      }
       _name = 0;
       raise(kInternalInconsistency, "");
   }
