@@ -10,7 +10,10 @@ ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build run test test-asan bench fuzz clean
+RELEASE_BUILD ?= build-release
+DESTDIR ?=
+
+.PHONY: all deps configure build run test test-asan bench fuzz clean install package
 
 all: build
 
@@ -34,6 +37,18 @@ ifneq ($(SANITIZE),0)
 	JOBS=$(JOBS) scripts/run-sanitizers $(ASAN_BUILD)
 endif
 
+# Stages an install of $(BUILD) (prefix /usr/local unless configured otherwise) under DESTDIR.
+install: build
+	DESTDIR=$(DESTDIR) cmake --install $(BUILD)
+
+# The Debian package: a Release build for /usr in $(RELEASE_BUILD), stripped, packed by CPack.
+package: deps
+	cmake -S . -B $(RELEASE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+	  -DPECKISH_TESTS=OFF -DPECKISH_BENCH=OFF $(CMAKE_FLAGS)
+	cmake --build $(RELEASE_BUILD) -j $(JOBS) --target peckish peckish_docs
+	cd $(RELEASE_BUILD) && cpack -G DEB
+	@ls $(RELEASE_BUILD)/peckish_*.deb
+
 test-asan: deps
 	JOBS=$(JOBS) scripts/run-sanitizers $(ASAN_BUILD)
 
@@ -46,4 +61,4 @@ bench: deps
 	@JOBS=$(JOBS) bench/run-benchmarks $(BENCH_BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(RELEASE_BUILD)

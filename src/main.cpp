@@ -1,10 +1,14 @@
 // The process entry: reads the command line and runs the application with its delegate.
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "BuildConfig.h"
+#include "core/Log.h"
 #include "game/PeckishAppDelegate.h"
 #include "platform/Application.h"
 #include "platform/Options.h"
+#include "platform/Settings.h"
 
 int main(int argc, char** argv) {
   using namespace peckish;
@@ -21,6 +25,14 @@ int main(int argc, char** argv) {
     std::printf("peckish %s\n", PECKISH_VERSION);
     return 0;
   }
-  PeckishAppDelegate app(parsed.options);
-  return platform::Application::sharedApplication()->run(&app, parsed.options);
+  platform::Options options = parsed.options;
+  // The engine's trace lines reach the terminal only when asked for.
+  const char* log = std::getenv("PECKISH_LOG");
+  setLogVerbose(options.verbose || (log && std::strcmp(log, "debug") == 0));
+  // SDL's offscreen driver is a headless run, whichever way it was chosen.
+  const char* driver = std::getenv("SDL_VIDEODRIVER");
+  if (driver && std::strcmp(driver, "offscreen") == 0) options.headless = true;
+  platform::applyRememberedSettings(options);
+  PeckishAppDelegate app(options);
+  return platform::Application::sharedApplication()->run(&app, options);
 }

@@ -21,6 +21,7 @@
 #include "game/MainMenu.h"
 #include "game/WebPage.h"
 #include "platform/Config.h"
+#include "platform/Settings.h"
 #include "platform/Window.h"
 #include "ui/Banner.h"
 #include "ui/Overlay.h"
@@ -70,7 +71,10 @@ PeckishAppDelegate::PeckishAppDelegate(const platform::Options& options) : optio
 PeckishAppDelegate::~PeckishAppDelegate() {
   if (bot_) bot_->stop();
   if (userPaused_) liftPlayerPause();
-  if (platform::Display* d = platform::Display::shared()) d->removeKeyListener(this);
+  if (platform::Display* d = platform::Display::shared()) {
+    d->removeKeyListener(this);
+    d->setSettingsObserver({});
+  }
   if (gCurrent == this) {
     gCurrent = nullptr;
     setPlayRandomPickupLineHook({});
@@ -132,7 +136,15 @@ void PeckishAppDelegate::applicationDidFinishLaunching(platform::Application& ap
   webPage_ = WebPage::initWithFrame(platform::Screen::mainScreen().applicationFrame());
   // 10. The first scene.
   setPlayRandomPickupLineHook([this] { playRandomPickupLine(); });
-  if (platform::Display* d = platform::Display::shared()) d->addKeyListener(this);
+  if (platform::Display* d = platform::Display::shared()) {
+    d->addKeyListener(this);
+    // The player's window settings are remembered for the next start whenever they change.
+    // Only what changed is written: a scale given on the command line stays this run's own.
+    d->setSettingsObserver([d, fullscreen = d->fullscreen(), scale = d->scale()]() mutable {
+      if (d->fullscreen() != fullscreen) platform::rememberFullscreen(fullscreen = d->fullscreen());
+      if (d->scale() != scale) platform::rememberScale(scale = d->scale());
+    });
+  }
   runFirstScene(app);
 }
 
@@ -231,7 +243,7 @@ bool PeckishAppDelegate::keyDown(const platform::KeyEvent& e) {
   if (e.repeat || e.ctrl || e.alt) return false;
   switch (e.key) {
     case Key::M:
-      toggleAudioMuted();
+      platform::rememberMute(toggleAudioMuted());
       return true;
     case Key::P:
       if (!Director::exists() || ui::isModalShown()) return false;

@@ -13,7 +13,8 @@
 // switchBack takes it away.
 //
 // Keys (dialogs on screen are asked first): Escape in a game opens the restart dialog, M toggles
-// the audio mute, the keypad and the letter block tap the holes (game/KeyboardPlay.h), and P is
+// the audio mute (remembered, as the display's fullscreen and scale are: platform/Settings.h
+// keeps them in the user defaults whenever the player changes them), the keypad and the letter block tap the holes (game/KeyboardPlay.h), and P is
 // the player's pause of a running game: the Director paused, every touch held back at the
 // Director, the music held, and "Paused" / "Press P to continue" over the game until P again (or
 // Escape, which goes on to the restart dialog). Outside a running game P does nothing.

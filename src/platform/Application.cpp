@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <csignal>
 #include <cmath>
 #include <cstdio>
 
@@ -9,8 +10,42 @@
 #include "platform/Display.h"
 #include "platform/Image.h"
 #include "platform/Notifications.h"
+#include "platform/Paths.h"
 
 namespace peckish::platform {
+namespace {
+
+volatile std::sig_atomic_t gStopSignal = 0;
+
+void onStopSignal(int sig) { gStopSignal = sig; }
+
+// SIGINT and SIGTERM end the application as closing its window does, while run() turns the loop.
+// A second signal finds the previous disposition back (SA_RESETHAND) and ends the process at once.
+class StopSignals {
+ public:
+  StopSignals() {
+    gStopSignal = 0;
+    struct sigaction sa{};
+    sa.sa_handler = onStopSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESETHAND;
+    sigaction(SIGINT, &sa, &previousInt_);
+    sigaction(SIGTERM, &sa, &previousTerm_);
+  }
+  ~StopSignals() {
+    sigaction(SIGINT, &previousInt_, nullptr);
+    sigaction(SIGTERM, &previousTerm_, nullptr);
+  }
+  StopSignals(const StopSignals&) = delete;
+  StopSignals& operator=(const StopSignals&) = delete;
+  static bool received() { return gStopSignal != 0; }
+
+ private:
+  struct sigaction previousInt_{};
+  struct sigaction previousTerm_{};
+};
+
+}  // namespace
 
 Application::~Application() = default;
 
@@ -25,9 +60,15 @@ int Application::run(ApplicationDelegate* delegate, const Options& options) {
   d.scale = options.scale;
   d.fullscreen = options.fullscreen;
   d.headless = options.headless;
+  d.capToDesktop = !options.scaleGiven;
+  if (!options.headless) d.icon = pathForResource("Icon.png");
   Display* display = Display::open(d);
   if (!display) {
-    std::fprintf(stderr, "peckish: cannot open an OpenGL ES 1.1 window\n");
+    if (Display::noDisplayServer()) {
+      playerNotice("no display server could be reached; use --headless to run without a window");
+    } else {
+      std::fprintf(stderr, "peckish: cannot open an OpenGL ES 1.1 window\n");
+    }
     return 1;
   }
   display->attachToRunLoop();
@@ -46,19 +87,30 @@ int Application::run(ApplicationDelegate* delegate, const Options& options) {
     });
   }
 
+  StopSignals signals;
   running_ = true;
   if (delegate_) delegate_->applicationDidFinishLaunching(*this);
   if (!terminated_) becomeActive();
 
   if (fixedStep) {
     while (!loop.stopped()) {
+      if (StopSignals::received()) {
+        terminate();
+        continue;
+      }
       fixedClock_.advance(options.fixedDt);
       const double due = loop.nextTimerDue();
       if (std::isfinite(due) && due > fixedClock_.now()) fixedClock_.set(due);
       loop.runOnce(0.0);
     }
   } else {
-    while (!loop.stopped()) loop.runOnce(0.25);
+    while (!loop.stopped()) {
+      if (StopSignals::received()) {
+        terminate();
+        continue;
+      }
+      loop.runOnce(0.25);
+    }
   }
   running_ = false;
   terminate();  // a loop stopped by other means still ends the application properly

@@ -15,7 +15,8 @@
 // presented frame; with a screenshot path the last presented window image is written as PNG when
 // the application terminates.
 //
-// terminate() (also reached by closing the window) runs once: it writes the screenshot, calls
+// terminate() (also reached by closing the window, and by SIGINT or SIGTERM while run() turns the
+// loop) runs once: it writes the screenshot, calls
 // applicationWillTerminate, posts kApplicationWillTerminateNotification and stops the run loop;
 // run() then returns and the process ends by returning from main. Window focus lost / gained call
 // applicationWillResignActive / applicationDidBecomeActive (each only on an actual change).
@@ -54,7 +55,9 @@ class Application : public Object, public Singleton<Application> {
   ~Application() override;
 
   // Runs the application until terminate(); returns the process exit status (0; 1 when the
-  // display cannot be opened or the requested screenshot could not be written).
+  // display cannot be opened, with a one-line notice naming --headless when no display server
+  // could be reached, or when the requested screenshot could not be written). Without --scale
+  // the window is kept within the desktop; the window icon is the resource "Icon.png".
   int run(ApplicationDelegate* delegate, const Options& options);
 
   // Ends the application (see above). Safe to call more than once and before run().

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "BuildConfig.h"
 #include "core/Log.h"
 #include "platform/Application.h"
 #include "platform/GLContext.h"
@@ -23,6 +24,7 @@ constexpr int kLandscapeHeight = Display::kScreenWidth;   // 320 points
 constexpr std::int64_t kMouseTouchId = -1;
 
 Display* gDisplay = nullptr;
+bool gNoDisplayServer = false;
 
 int nextPowerOfTwo(int v) {
   int p = 1;
@@ -85,6 +87,25 @@ SDL_Keycode codeFor(Key key) {
   return SDLK_UNKNOWN;
 }
 
+bool hasEnv(const char* name) {
+  const char* v = std::getenv(name);
+  return v && *v;
+}
+
+// For a window on screen with no driver chosen: false when no display server can be reached at
+// all. Wayland is left out where it cannot connect (libwayland would say so on standard error).
+bool chooseWindowDriver() {
+  if (hasEnv("SDL_VIDEODRIVER")) return true;
+  if (hasEnv("WAYLAND_DISPLAY") || hasEnv("XDG_RUNTIME_DIR")) return true;
+  if (!hasEnv("DISPLAY")) return false;
+  SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+  return true;
+}
+
+bool isHeadlessDriver(const char* name) {
+  return name && (std::strcmp(name, "offscreen") == 0 || std::strcmp(name, "dummy") == 0);
+}
+
 bool wantHeadlessByDefault() {
   const char* driver = std::getenv("SDL_VIDEODRIVER");
   if (driver && std::strcmp(driver, "offscreen") == 0) return true;
@@ -115,10 +136,13 @@ Display::Display(const DisplayOptions& options) : options_(options) {}
 
 Display* Display::shared() { return gDisplay; }
 
+bool Display::noDisplayServer() { return gNoDisplayServer; }
+
 Display* Display::open(const DisplayOptions& requested) {
   if (gDisplay) return gDisplay;
   DisplayOptions options = requested;
-  options.scale = std::clamp(options.scale, 1, 8);
+  options.scale = std::clamp(options.scale, 0, 8);
+  gNoDisplayServer = false;
   auto* d = new Display(options);
   if (!d->init()) {
     delete d;
@@ -160,9 +184,29 @@ bool Display::init() {
   SDL_SetHint(SDL_HINT_TOUCH_MOUSE_EVENTS, "0");
   SDL_SetHint(SDL_HINT_MOUSE_TOUCH_EVENTS, "0");
   SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+  // The window's class (X11) and application id (Wayland) name the desktop entry.
+  setenv("SDL_VIDEO_X11_WMCLASS", PECKISH_APP_ID, 0);
+  setenv("SDL_VIDEO_WAYLAND_WMCLASS", PECKISH_APP_ID, 0);
+  if (!options_.headless && !chooseWindowDriver()) {
+    engineLog("display: no display server (DISPLAY and WAYLAND_DISPLAY are unset)");
+    gNoDisplayServer = true;
+    return false;
+  }
   if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
     engineLog("display: SDL video initialisation failed: %s", SDL_GetError());
+    gNoDisplayServer = !options_.headless;
     return false;
+  }
+  // SDL falls back to its offscreen driver when no display server answers: no window anyone sees.
+  if (!options_.headless && isHeadlessDriver(SDL_GetCurrentVideoDriver())) {
+    engineLog("display: no display server reached (SDL chose %s)", SDL_GetCurrentVideoDriver());
+    SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+    gNoDisplayServer = true;
+    return false;
+  }
+  if (options_.scale == 0 || options_.capToDesktop) {
+    const int fits = largestFittingScale();
+    if (options_.scale == 0 || options_.scale > fits) options_.scale = fits;
   }
   SDL_GL_ResetAttributes();
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_ES);
@@ -186,6 +230,19 @@ bool Display::init() {
   }
   window_ = window;
   SDL_SetWindowMinimumSize(window, kLandscapeWidth / 2, kLandscapeHeight / 2);
+  if (!options_.icon.empty()) {
+    Image icon = readPNG(options_.icon);
+    SDL_Surface* surface =
+        icon.empty() ? nullptr
+                     : SDL_CreateRGBSurfaceWithFormatFrom(icon.rgba.data(), icon.width, icon.height, 32, icon.width * 4,
+                                                          SDL_PIXELFORMAT_RGBA32);
+    if (surface) {
+      SDL_SetWindowIcon(window, surface);
+      SDL_FreeSurface(surface);
+    } else {
+      engineLog("display: no window icon from %s", options_.icon.c_str());
+    }
+  }
   SDL_GLContext ctx = SDL_GL_CreateContext(window);
   const char* version = ctx ? reinterpret_cast<const char*>(glGetString(GL_VERSION)) : nullptr;
   if (!ctx || !version || !std::strstr(version, "OpenGL ES-CM 1.")) {
@@ -243,12 +300,33 @@ void Display::resize(int w, int h) {
 }
 
 void Display::setFullscreen(bool on) {
-  if (options_.headless) {
-    fullscreen_ = on;  // nothing to show; remembered for the caller
-  } else if (SDL_SetWindowFullscreen(static_cast<SDL_Window*>(window_), on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) == 0) {
+  if (on == fullscreen_) return;
+  // Headless: nothing to show; the state is remembered for the caller.
+  if (options_.headless ||
+      SDL_SetWindowFullscreen(static_cast<SDL_Window*>(window_), on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) == 0) {
     fullscreen_ = on;
+    if (settingsObserver_) settingsObserver_();
   }
   checkScreenMode();
+}
+
+int Display::largestFittingScale() const {
+  const int index = window_ ? SDL_GetWindowDisplayIndex(static_cast<SDL_Window*>(window_)) : 0;
+  SDL_Rect usable{};
+  if (SDL_GetDisplayUsableBounds(index < 0 ? 0 : index, &usable) != 0 || usable.w <= 0 || usable.h <= 0) {
+    return 2;
+  }
+  return std::clamp(std::min(usable.w / kLandscapeWidth, usable.h / kLandscapeHeight), 1, 8);
+}
+
+bool Display::setScale(int scale) {
+  scale = std::clamp(scale, 1, largestFittingScale());
+  if (fullscreen_ || scale == options_.scale) return false;
+  options_.scale = scale;
+  SDL_SetWindowSize(static_cast<SDL_Window*>(window_), kLandscapeWidth * scale, kLandscapeHeight * scale);
+  checkScreenMode();
+  if (settingsObserver_) settingsObserver_();
+  return true;
 }
 
 ContentRect Display::contentRect() const { return layoutContent(width(), height(), fullscreen_); }
@@ -536,6 +614,10 @@ void Display::handleEvent(const void* raw) {
       if (down && !taken && !k.repeat &&
           (k.key == Key::F11 || (k.key == Key::F && !textInput_ && !k.ctrl && !k.alt))) {
         toggleFullscreen();
+      } else if (down && !taken && !k.repeat && k.ctrl && !k.alt) {
+        const SDL_Keycode c = e.key.keysym.sym;
+        if (c == SDLK_PLUS || c == SDLK_EQUALS || c == SDLK_KP_PLUS) setScale(options_.scale + 1);
+        if (c == SDLK_MINUS || c == SDLK_KP_MINUS) setScale(options_.scale - 1);
       }
       break;
     }
@@ -674,12 +756,13 @@ int keypadDigit(const KeyEvent& e) {
   return e.code - SDLK_KP_1 + 1;
 }
 
-void Display::injectKey(bool down, Key key, int code) {
+void Display::injectKey(bool down, Key key, int code, bool ctrl) {
   SDL_Event e{};
   e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
   e.key.windowID = SDL_GetWindowID(static_cast<SDL_Window*>(window_));
   e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
   e.key.keysym.sym = key == Key::Other ? static_cast<SDL_Keycode>(code) : codeFor(key);
+  e.key.keysym.mod = ctrl ? KMOD_LCTRL : KMOD_NONE;
   SDL_PushEvent(&e);
 }
 

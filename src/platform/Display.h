@@ -25,7 +25,11 @@
 // Events: pumpEvents() (installed as the run loop's event pump by attachToRunLoop) turns mouse
 // and finger input into touches for the key window (platform/Window.h), focus changes, minimising
 // and restoring, and window close into application life-cycle calls (platform/Application.h), and
-// keys into KeyListener calls. F11 and F toggle fullscreen unless a key listener took the key.
+// keys into KeyListener calls. F11 and F toggle fullscreen, Ctrl + and Ctrl - step the window scale
+// (windowed, within the desktop's usable area), unless a key listener took the key.
+//
+// Window scale: DisplayOptions::scale 0 opens the largest whole scale whose window fits the
+// desktop's usable area; with capToDesktop a larger scale is brought down to that one.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -40,10 +44,12 @@ namespace peckish::platform {
 class GLContext;
 
 struct DisplayOptions {
-  int scale = 2;            // window = 480 * scale x 320 * scale points
-  bool fullscreen = false;  // start fullscreen (desktop resolution, letterboxed)
-  bool headless = false;    // SDL's offscreen video driver: no window on screen
+  int scale = 2;              // window = 480 * scale x 320 * scale points; 0: the largest that fits
+  bool capToDesktop = false;  // a scale larger than the desktop allows opens at the largest that fits
+  bool fullscreen = false;    // start fullscreen (desktop resolution, letterboxed)
+  bool headless = false;      // SDL's offscreen video driver: no window on screen
   std::string title = "Peckish";
+  std::string icon;           // PNG file of the window icon; empty: none
 };
 
 // Keys the game reacts to; every other key arrives as Key::Other with its code.
@@ -87,8 +93,9 @@ class Display {
   static constexpr int kScreenHeight = 480;
 
   // Opens the one display; when one is open already it is returned unchanged. Null on failure
-  // (the reason is logged).
+  // (the reason is logged; noDisplayServer() tells whether no display server could be reached).
   static Display* open(const DisplayOptions& options = {});
+  static bool noDisplayServer();
   static Display* openHeadless(int scale = 2);
   static Display& ensureOpen();  // aborts the process if no display can be opened at all
   static Display* shared();      // the open display or null
@@ -105,6 +112,13 @@ class Display {
   bool fullscreen() const { return fullscreen_; }
   void setFullscreen(bool on);
   void toggleFullscreen() { setFullscreen(!fullscreen_); }
+  // The largest whole scale whose window fits the usable area of the window's desktop (1 .. 8).
+  int largestFittingScale() const;
+  // Resizes the window to 480 * scale x 320 * scale points, scale kept within 1 and the largest
+  // that fits. False (nothing changes) in fullscreen or when the scale stays the same.
+  bool setScale(int scale);
+  // Called after the player's settings of the window change: fullscreen on or off, the scale.
+  void setSettingsObserver(std::function<void()> observer) { settingsObserver_ = std::move(observer); }
 
   ContentRect contentRect() const;
   // Pixels per point of the picture in the window (contentRect().factor).
@@ -148,7 +162,7 @@ class Display {
   void injectMouseMotion(float wx, float wy);
   enum class FingerPhase { Down, Motion, Up };
   void injectFinger(FingerPhase phase, std::int64_t finger, float nx, float ny);
-  void injectKey(bool down, Key key, int code = 0);
+  void injectKey(bool down, Key key, int code = 0, bool ctrl = false);
   void injectWindowEvent(int sdlWindowEvent);  // SDL_WINDOWEVENT_FOCUS_LOST and the like
   void injectQuit();
 
@@ -190,6 +204,7 @@ class Display {
   int nextObserver_ = 1;
   std::vector<KeyListener*> keyListeners_;
   std::uint32_t wakeEvent_ = 0;
+  std::function<void()> settingsObserver_;
   ContentRect lastContent_;
 };
 

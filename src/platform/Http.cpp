@@ -4,6 +4,8 @@
 
 #include <mutex>
 
+#include "core/Log.h"
+
 namespace peckish::platform {
 namespace {
 struct Sink {
@@ -63,6 +65,18 @@ void globalInit() {
   static std::once_flag once;
   std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
+// "host[:port]" of an address.
+std::string hostOf(const std::string& url) {
+  size_t start = url.find("://");
+  start = start == std::string::npos ? 0 : start + 3;
+  const size_t end = url.find_first_of("/?#", start);
+  return url.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
+bool unreachable(CURLcode rc) {
+  return rc == CURLE_COULDNT_RESOLVE_HOST || rc == CURLE_COULDNT_CONNECT || rc == CURLE_OPERATION_TIMEDOUT ||
+         rc == CURLE_COULDNT_RESOLVE_PROXY;
+}
 }  // namespace
 
 HttpResponse httpSend(const HttpRequest& req) {
@@ -104,6 +118,8 @@ HttpResponse httpSend(const HttpRequest& req) {
     res.cancelled = rc == CURLE_ABORTED_BY_CALLBACK;
     res.error = sink.overflow ? "response too large" : res.cancelled ? "cancelled" : curl_easy_strerror(rc);
     res.body.clear();
+    // Once a run for each server: the player learns why scores and statistics stay on this machine.
+    if (unreachable(rc)) playerNotice("cannot reach the server at %s; playing offline", hostOf(req.url).c_str());
   }
   if (headers) curl_slist_free_all(headers);
   curl_easy_cleanup(c);

@@ -27,6 +27,8 @@ struct HttpResponse {
   bool cancelled = false;    // given up because the cancel flag was set
 };
 
+// A server that cannot be reached (no connection, no name, no answer in time) is told to the player
+// once a run for each host[:port] with a one-line notice.
 HttpResponse httpSend(const HttpRequest& request);
 
 // application/x-www-form-urlencoded percent-encoding of UTF-8 text (space as %20, unreserved kept).

@@ -73,20 +73,25 @@ OptionsResult parseOptions(const std::vector<std::string>& args) {
     } else if (name == "--version") {
       if (noValue()) o.version = true;
     } else if (name == "--fullscreen") {
-      if (noValue()) o.fullscreen = true;
+      if (noValue()) o.fullscreen = o.fullscreenGiven = true;
     } else if (name == "--mute") {
-      if (noValue()) o.mute = true;
+      if (noValue()) o.mute = o.muteGiven = true;
     } else if (name == "--headless") {
       if (noValue()) o.headless = true;
     } else if (name == "--play") {
       if (noValue()) o.play = true;
     } else if (name == "--autoplay") {
       if (noValue()) o.autoplay = true;
+    } else if (name == "--verbose") {
+      if (noValue()) o.verbose = true;
     } else if (name == "--scale") {
       std::string v;
       long n = 0;
       if (takeValue(v) && !parseLong(v, 1, 8, n)) fail("--scale needs a whole number from 1 to 8, not '" + v + "'");
-      else if (r.ok) o.scale = static_cast<int>(n);
+      else if (r.ok) {
+        o.scale = static_cast<int>(n);
+        o.scaleGiven = true;
+      }
     } else if (name == "--frames") {
       std::string v;
       long n = 0;
@@ -136,9 +141,15 @@ OptionsResult parseOptions(int argc, const char* const* argv) {
 }
 
 std::string usageText(const std::string& program) {
+  // Also the source of the manual page (cmake/ManPage.cmake): a line ending in ':' opens a
+  // section; a line indented by two spaces is an entry, its text after a run of two or more
+  // spaces; a line indented further continues the entry above; other lines are paragraphs.
   return "Usage: " + program + " [options]\n"
-         "  --help, --version\n"
-         "  --scale N            window = 480N x 320N points (default 2)\n"
+         "Peckish: tap the roosters as they rise out of their holes, and never the girl.\n"
+         "\n"
+         "Options:\n"
+         "  --help, --version    this text, or the version, and nothing else\n"
+         "  --scale N            window = 480N x 320N points (default: the largest that fits the desktop)\n"
          "  --fullscreen         start fullscreen (F11 or F toggles)\n"
          "  --mute               effects and music silent (M toggles)\n"
          "  --headless           no window: SDL's offscreen driver, no audio device needed\n"
@@ -150,18 +161,34 @@ std::string usageText(const std::string& program) {
          "  --play               skip the menu and start a game\n"
          "  --autoplay           a bot taps roosters through the normal touch path\n"
          "  --demo NAME          engine demos (for example: transitions, particles)\n"
+         "  --verbose            the engine's trace lines on standard error as well\n"
          "\n"
-         "Keyboard play:\n"
+         "Keys:\n"
          "  keypad 7 8 9 / 4 5 6 / 1 2 3, or Q W E / A S D / Z X C\n"
          "                       tap the character in the matching hole, laid out as on screen\n"
-         "                       (top row: the back holes); P pauses, M mutes, Escape restarts\n"
+         "                       (top row: the back holes)\n"
+         "  P                    pause and resume\n"
+         "  M                    sound on and off\n"
+         "  Escape               the restart dialog during a game\n"
+         "  F11 or F             fullscreen on and off\n"
+         "  Ctrl + and Ctrl -    a larger or smaller window, in whole steps\n"
+         "\n"
+         "Mute, fullscreen and the window scale are remembered for the next start (in the config\n"
+         "folder, beside the player name); an option given on the command line wins for that run.\n"
          "\n"
          "Environment:\n"
          "  PECKISH_DATA_DIR        root of the documents folder and the config folder\n"
          "  PECKISH_RESOURCES       the resources folder\n"
          "  PECKISH_HIGHSCORE_URL   base address of the high-score server\n"
          "  PECKISH_ANALYTICS_HOST  host[:port] of the analytics server\n"
-         "  PECKISH_PRODUCT_URL     the product page that ends the e-mail body\n";
+         "  PECKISH_PRODUCT_URL     the product page that ends the e-mail body\n"
+         "  PECKISH_LOG             debug: same as --verbose\n"
+         "\n"
+         "Files:\n"
+         "  ~/.config/peckish/defaults  the player name and the remembered settings\n"
+         "                              ($XDG_CONFIG_HOME/peckish, or $PECKISH_DATA_DIR/config)\n"
+         "  ~/.local/share/peckish      the analytics queue ($XDG_DATA_HOME/peckish, or\n"
+         "                              $PECKISH_DATA_DIR/documents)\n";
 }
 
 }  // namespace peckish::platform

@@ -1,8 +1,9 @@
 #pragma once
 // The command line of the game:
 //   --help, --version, --scale N, --fullscreen, --mute, --headless, --frames N,
-//   --screenshot FILE, --fixed-dt S, --fps N, --seed N, --play, --autoplay, --demo NAME
-// Values may follow as the next argument or after '=' (--scale=3).
+//   --screenshot FILE, --fixed-dt S, --fps N, --seed N, --play, --autoplay, --demo NAME, --verbose
+// Values may follow as the next argument or after '=' (--scale=3). The *Given fields tell which of
+// the remembered settings the command line chose for this run (see platform/Settings.h).
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -13,9 +14,12 @@ namespace peckish::platform {
 struct Options {
   bool help = false;
   bool version = false;
-  int scale = 2;                       // 1 .. 8
+  int scale = 2;                       // 1 .. 8; 0: the largest that fits the desktop
   bool fullscreen = false;
   bool mute = false;
+  bool scaleGiven = false;
+  bool fullscreenGiven = false;
+  bool muteGiven = false;
   bool headless = false;
   long frames = 0;                     // quit after this many presented frames; 0: no limit
   std::string screenshot;              // PNG of the last presented window image; empty: none
@@ -25,6 +29,7 @@ struct Options {
   bool play = false;
   bool autoplay = false;
   std::string demo;
+  bool verbose = false;                // the engine's trace lines on standard error
 };
 
 struct OptionsResult {

@@ -21,12 +21,39 @@ std::string home() {
 }
 }  // namespace
 
-std::string resourceDirectory() {
-  std::string dir = env("PECKISH_RESOURCES");
-  if (!dir.empty()) return dir;
+std::string executablePath() {
   std::error_code ec;
-  if (fs::is_directory(PECKISH_SOURCE_RESOURCES, ec)) return PECKISH_SOURCE_RESOURCES;
-  return PECKISH_INSTALLED_RESOURCES;
+  const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string() : self.string();
+}
+
+std::string findResourceDirectory(const ResourceLookup& r) {
+  if (!r.environment.empty()) return r.environment;
+  std::error_code ec;
+  const fs::path exe = r.executable.empty() ? fs::path() : fs::weakly_canonical(r.executable, ec);
+  // Programs built in the build tree (the game, the tests) use the source tree's folder; an
+  // installed copy must not, even on the machine that built it.
+  bool inBuildTree = r.executable.empty();
+  if (!inBuildTree && !r.buildTree.empty()) {
+    const fs::path tree = fs::weakly_canonical(r.buildTree, ec);
+    const auto rel = exe.lexically_relative(tree);
+    inBuildTree = !rel.empty() && *rel.begin() != "..";
+  }
+  if (inBuildTree && !r.buildTreeResources.empty() && fs::is_directory(r.buildTreeResources, ec)) {
+    return r.buildTreeResources;
+  }
+  if (!exe.empty()) {
+    const fs::path beside = exe.parent_path().parent_path() / "share" / "peckish";
+    if (fs::is_directory(beside, ec)) return beside.string();
+  }
+  if (!r.buildTreeResources.empty() && fs::is_directory(r.buildTreeResources, ec)) return r.buildTreeResources;
+  return r.installed;
+}
+
+std::string resourceDirectory() {
+  static const std::string self = executablePath();
+  return findResourceDirectory(
+      {env("PECKISH_RESOURCES"), self, PECKISH_BUILD_DIR, PECKISH_SOURCE_RESOURCES, PECKISH_INSTALLED_RESOURCES});
 }
 
 std::string pathForResource(const std::string& fileName) {

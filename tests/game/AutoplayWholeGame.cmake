@@ -1,5 +1,6 @@
 # Runs `peckish --headless --play --autoplay --seed 7 --fixed-dt 0.0333333 --frames 3700` twice and
-# checks that each run exits 0 and prints exactly one "final score: N" with the same N > 0.
+# checks that each run exits 0 and prints exactly one "final score: N" with the same N > 0, and
+# that the engine's trace lines ("deallocing ...") stay off the terminal without --verbose.
 file(MAKE_DIRECTORY ${WORK})
 set(scores)
 foreach(run 1 2)
@@ -8,6 +9,9 @@ foreach(run 1 2)
     OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE rc)
   if(NOT rc EQUAL 0)
     message(FATAL_ERROR "run ${run} exited with ${rc}\n${err}")
+  endif()
+  if(err MATCHES "deallocing")
+    message(FATAL_ERROR "run ${run}: trace lines on standard error without --verbose:\n${err}")
   endif()
   string(REGEX MATCHALL "final score: [0-9]+\n" lines "${out}")
   list(LENGTH lines count)

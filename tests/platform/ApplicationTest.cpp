@@ -2,6 +2,7 @@
 // fixed time step, the screenshot at the end, status-bar orientation and the application frame.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
 
 #include "PlatformTestSupport.h"
@@ -117,6 +118,42 @@ TEST_F(ApplicationTest, TerminatingDuringLaunchSkipsTheLoopAndAMissingFrameFails
     EXPECT_EQ(status, 1);
   }
   std::remove(options.screenshot.c_str());
+}
+
+TEST_F(ApplicationTest, StopSignalsEndTheApplicationAsClosingTheWindowDoes) {
+  for (int sig : {SIGTERM, SIGINT}) {
+    // The signal arrives on the fifth frame; without a frame limit only the signal ends the run.
+    struct SignalledShell : DrawingShell {
+      int sig = 0;
+      void applicationDidFinishLaunching(Application& app) override {
+        DrawingShell::applicationDidFinishLaunching(app);
+        RunLoop::main().addTimer(5.0 / 30.0, false, Callback<void()>(this, &SignalledShell::signal));
+      }
+      void signal() { std::raise(sig); }
+    } shell;
+    shell.sig = sig;
+    int notified = 0;
+    auto observer = platform::NotificationCenter::defaultCenter().addObserver(
+        platform::kApplicationWillTerminateNotification, [&notified](void*) { ++notified; });
+    platform::Options options;
+    options.headless = true;
+    options.fixedDt = 1.0 / 30.0;
+    struct sigaction before{};
+    sigaction(sig, nullptr, &before);
+
+    EXPECT_EQ(Application::sharedApplication()->run(&shell, options), 0) << sig;
+
+    EXPECT_EQ(shell.calls, (std::vector<std::string>{"launch", "active", "terminate"})) << sig;
+    EXPECT_EQ(notified, 1) << sig;
+    EXPECT_GE(shell.times.size(), 4u) << sig;
+    EXPECT_LE(shell.times.size(), 6u) << "the loop ends right after the signal";
+    platform::NotificationCenter::defaultCenter().removeObserver(observer);
+    struct sigaction now{};
+    sigaction(sig, nullptr, &now);
+    EXPECT_EQ(now.sa_handler, before.sa_handler) << "the previous disposition is back after run";
+    Application::sharedApplication()->reset();
+    RunLoop::main().reset();
+  }
 }
 
 TEST_F(ApplicationTest, StatusBarOrientationIsRecordedAndMovesTheApplicationFrame) {

@@ -18,17 +18,20 @@ TEST(OptionsTest, DefaultsWithoutArguments) {
   EXPECT_EQ(r.options.fixedDt, 0.0);
   EXPECT_EQ(r.options.fps, 0);
   EXPECT_FALSE(r.options.seed.has_value());
+  EXPECT_FALSE(r.options.scaleGiven || r.options.muteGiven || r.options.fullscreenGiven || r.options.verbose)
+      << "nothing given: the remembered settings apply";
 }
 
 TEST(OptionsTest, EveryOptionOfTheContractIsAccepted) {
   const char* argv[] = {"peckish", "--scale", "3", "--fullscreen", "--mute", "--headless", "--frames", "12",
                         "--screenshot", "/tmp/x.png", "--fixed-dt", "0.05", "--fps", "144", "--seed", "4294967295", "--play",
-                        "--autoplay", "--demo", "particles", "--version", "--help"};
+                        "--autoplay", "--demo", "particles", "--version", "--help", "--verbose"};
   const auto r = parseOptions(static_cast<int>(std::size(argv)), argv);
   ASSERT_TRUE(r.ok) << r.error;
   const auto& o = r.options;
   EXPECT_EQ(o.scale, 3);
-  EXPECT_TRUE(o.fullscreen && o.mute && o.headless && o.play && o.autoplay && o.version && o.help);
+  EXPECT_TRUE(o.fullscreen && o.mute && o.headless && o.play && o.autoplay && o.version && o.help && o.verbose);
+  EXPECT_TRUE(o.scaleGiven && o.muteGiven && o.fullscreenGiven);
   EXPECT_EQ(o.frames, 12);
   EXPECT_EQ(o.screenshot, "/tmp/x.png");
   EXPECT_DOUBLE_EQ(o.fixedDt, 0.05);
@@ -72,7 +75,7 @@ TEST(OptionsTest, HelpListsEveryOption) {
   const std::string help = platform::usageText();
   for (const char* o : {"--help", "--version", "--scale N", "--fullscreen", "--mute", "--headless", "--frames N",
                         "--screenshot FILE", "--fixed-dt S", "--fps N", "--seed N", "--play", "--autoplay", "--demo NAME",
-                        "PECKISH_DATA_DIR", "PECKISH_RESOURCES", "PECKISH_HIGHSCORE_URL", "PECKISH_ANALYTICS_HOST",
+                        "--verbose", "PECKISH_LOG", "PECKISH_DATA_DIR", "PECKISH_RESOURCES", "PECKISH_HIGHSCORE_URL", "PECKISH_ANALYTICS_HOST",
                         "PECKISH_PRODUCT_URL"}) {
     EXPECT_NE(help.find(o), std::string::npos) << o;
   }

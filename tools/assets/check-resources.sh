@@ -39,6 +39,13 @@ for entry in "${pictures[@]}"; do
   done
 done
 
+# The window icon (tools/assets/make-icons.sh): one size, drawn as it is.
+checked=$((checked + 1))
+case "$(file -b "$res/Icon.png" 2>/dev/null)" in
+  "PNG image data, 128 x 128, 8-bit/color RGBA"*) ;;
+  *) bad "Icon.png missing or not a 128 x 128 RGBA PNG" ;;
+esac
+
 # sound : libsndfile format code (major | subtype), sample rate, channels
 caf="0x00180002 22050 1"   # CAF, 16-bit PCM, mono
 mp3="0x00230082 44100 2"   # MPEG layer III, stereo

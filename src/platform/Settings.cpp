@@ -1,0 +1,46 @@
+#include "platform/Settings.h"
+
+#include <charconv>
+#include <optional>
+#include <string>
+
+#include "platform/UserDefaults.h"
+
+namespace peckish::platform {
+namespace {
+
+std::optional<int> remembered(const char* key, int lo, int hi) {
+  const std::optional<std::string> text = UserDefaults::standard().stringForKey(key);
+  if (!text) return std::nullopt;
+  int v = 0;
+  const auto [end, ec] = std::from_chars(text->data(), text->data() + text->size(), v);
+  if (ec != std::errc() || end != text->data() + text->size() || v < lo || v > hi) return std::nullopt;
+  return v;
+}
+
+void remember(const char* key, int value) {
+  const std::string text = std::to_string(value);
+  if (UserDefaults::standard().stringForKey(key) != text) UserDefaults::standard().setString(key, text);
+}
+
+}  // namespace
+
+void applyRememberedSettings(Options& o) {
+  if (!o.muteGiven) {
+    if (auto v = remembered(kMuteSetting, 0, 1)) o.mute = *v != 0;
+  }
+  if (!o.fullscreenGiven) {
+    if (auto v = remembered(kFullscreenSetting, 0, 1)) o.fullscreen = *v != 0;
+  }
+  if (!o.scaleGiven) {
+    if (o.headless) o.scale = 2;
+    else if (auto v = remembered(kScaleSetting, 1, 8)) o.scale = *v;
+    else o.scale = 0;
+  }
+}
+
+void rememberMute(bool muted) { remember(kMuteSetting, muted ? 1 : 0); }
+void rememberFullscreen(bool on) { remember(kFullscreenSetting, on ? 1 : 0); }
+void rememberScale(int scale) { remember(kScaleSetting, scale); }
+
+}  // namespace peckish::platform

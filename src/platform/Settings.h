@@ -1,0 +1,25 @@
+#pragma once
+// The settings a player changes while playing: mute, fullscreen and the window scale. They are
+// kept in the user defaults beside the player name ("mute" and "fullscreen" as 0 or 1, "scale" as
+// a whole number) whenever they change, and used at the next start.
+//
+// For a run, each comes from the command line when given there, else from the remembered value,
+// else from the default (sound on, windowed, the largest scale that fits the desktop). Headless runs
+// keep scale 2 unless --scale says otherwise.
+#include "platform/Options.h"
+
+namespace peckish::platform {
+
+inline constexpr const char* kMuteSetting = "mute";
+inline constexpr const char* kFullscreenSetting = "fullscreen";
+inline constexpr const char* kScaleSetting = "scale";
+
+// Fills in what the command line left open (see above). A remembered scale marks nothing as given,
+// so the display still brings it down to what the desktop allows.
+void applyRememberedSettings(Options& options);
+
+void rememberMute(bool muted);
+void rememberFullscreen(bool on);
+void rememberScale(int scale);
+
+}  // namespace peckish::platform
