@@ -544,22 +544,19 @@ int KXDatabase::restoreRows(const char* select, std::int64_t batch, const std::v
     }
     checkStep(rc, kInsertFailed);
   }
-  for (std::int64_t item : atBack) {
-    Statement st(sqlDatabase_, kRestoreAtBack);
+  // One prepared statement run once for each item.
+  auto forEachItem = [this](const char* sql, const std::vector<std::int64_t>& items, const char* failure) {
+    if (items.empty()) return;
+    Statement st(sqlDatabase_, sql);
     if (!st.prepared()) fail(kPrepareFailed);
-    sqlite3_bind_int64(st.get(), 1, item);
-    int rc = st.step();
-    st.finalize();
-    checkStep(rc, kInsertFailed);
-  }
-  for (std::int64_t item : restored) {
-    Statement st(sqlDatabase_, kForgetItem);
-    if (!st.prepared()) fail(kPrepareFailed);
-    sqlite3_bind_int64(st.get(), 1, item);
-    int rc = st.step();
-    st.finalize();
-    checkStep(rc, "Error: failed to delete items with message '%s'.");
-  }
+    for (std::int64_t item : items) {
+      sqlite3_reset(st.get());
+      sqlite3_bind_int64(st.get(), 1, item);
+      checkStep(st.step(), failure);
+    }
+  };
+  forEachItem(kRestoreAtBack, atBack, kInsertFailed);
+  forEachItem(kForgetItem, restored, "Error: failed to delete items with message '%s'.");
   return static_cast<int>(restored.size());
 }
 
