@@ -40,39 +40,39 @@ _lib.sf_close.argtypes = [ctypes.c_void_p]
 SFM_READ = 0x10
 
 
-def decode(path):
-    """(rate, channels, interleaved samples as array('h'))."""
+def _read(path, ctype, readf, each):
+    """Decodes the file block by block as ctype, calling each(buffer, samples in it); returns its SfInfo."""
     info = SfInfo()
     f = _lib.sf_open(path.encode(), SFM_READ, ctypes.byref(info))
     if not f:
         raise SystemExit(f"sound-stats: libsndfile cannot read {path}")
     block = 4096
-    buf = (ctypes.c_short * (block * info.channels))()
+    buf = (ctype * (block * info.channels))()
+    try:
+        while (got := readf(f, buf, block)) > 0:
+            each(buf, got * info.channels)
+    finally:
+        _lib.sf_close(f)
+    return info
+
+
+def decode(path):
+    """(rate, channels, interleaved samples as array('h'))."""
     out = array.array("h")
-    while True:
-        got = _lib.sf_readf_short(f, buf, block)
-        if got <= 0:
-            break
-        out.frombytes(bytes(memoryview(buf).cast("B")[: got * info.channels * 2]))
-    _lib.sf_close(f)
+    info = _read(path, ctypes.c_short, _lib.sf_readf_short,
+                 lambda buf, n: out.frombytes(bytes(memoryview(buf).cast("B")[: n * 2])))
     return info.samplerate, info.channels, out
 
 
 def float_peak(path):
     """The largest absolute sample value of the file read as floating point (1.0 is full scale)."""
-    info = SfInfo()
-    f = _lib.sf_open(path.encode(), SFM_READ, ctypes.byref(info))
-    if not f:
-        raise SystemExit(f"sound-stats: libsndfile cannot read {path}")
-    block = 4096
-    buf = (ctypes.c_float * (block * info.channels))()
     top = 0.0
-    while True:
-        got = _lib.sf_readf_float(f, buf, block)
-        if got <= 0:
-            break
-        top = max(top, max(abs(v) for v in buf[: got * info.channels]))
-    _lib.sf_close(f)
+
+    def widen(buf, n):
+        nonlocal top
+        top = max(top, max(abs(v) for v in buf[:n]))
+
+    _read(path, ctypes.c_float, _lib.sf_readf_float, widen)
     return top
 
 
