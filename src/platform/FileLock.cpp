@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <thread>
 #include <utility>
 
 namespace peckish::platform {
@@ -33,6 +34,27 @@ FileLock FileLock::tryLock(const std::string& path, Mode mode) {
     return FileLock();
   }
   return FileLock(fd);
+}
+
+FileLock FileLock::lockWithin(const std::string& path, Mode mode, std::chrono::milliseconds wait) {
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return FileLock();
+  const auto deadline = std::chrono::steady_clock::now() + wait;
+  for (;;) {
+    if (::flock(fd, (mode == Mode::Exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0) return FileLock(fd);
+    const int err = errno;
+    if (err != EINTR && err != EWOULDBLOCK) {
+      ::close(fd);
+      errno = err;
+      return FileLock();
+    }
+    if (err == EWOULDBLOCK && std::chrono::steady_clock::now() >= deadline) {
+      ::close(fd);
+      errno = EWOULDBLOCK;
+      return FileLock();
+    }
+    if (err == EWOULDBLOCK) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
 }
 
 void FileLock::release() noexcept {

@@ -1,13 +1,28 @@
 #include "platform/UserDefaults.h"
 
-#include <cstdio>
-#include <fstream>
-#include <sstream>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "core/Log.h"
+#include "platform/FileLock.h"
 #include "platform/Paths.h"
 
 namespace peckish::platform {
 namespace {
+
+// How long a save waits for another copy of the game to finish its own.
+constexpr std::chrono::milliseconds kLockWait{1000};
+
 std::string escape(const std::string& s) {
   std::string out;
   for (char c : s) {
@@ -30,6 +45,165 @@ std::string unescape(const std::string& s) {
   }
   return out;
 }
+
+std::optional<std::pair<std::string, std::string>> parseLine(const std::string& line) {
+  const size_t eq = line.find('=');
+  if (eq == std::string::npos) return std::nullopt;
+  return std::make_pair(unescape(line.substr(0, eq)), unescape(line.substr(eq + 1)));
+}
+
+std::vector<std::string> splitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
+std::map<std::string, std::string> parseAll(const std::string& text) {
+  std::map<std::string, std::string> values;
+  for (const std::string& line : splitLines(text)) {
+    if (auto kv = parseLine(line)) values[kv->first] = kv->second;
+  }
+  return values;
+}
+
+// The file as found: read whole, absent, or there but unreadable (errno in `error`).
+struct FileText {
+  enum class Status { Read, Absent, Failed } status = Status::Absent;
+  std::string text;
+  int error = 0;
+  mode_t mode = 0644;
+};
+
+FileText readWhole(const std::string& path) {
+  FileText f;
+  int fd;
+  do {
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return f;
+    f.status = FileText::Status::Failed;
+    f.error = errno;
+    return f;
+  }
+  struct stat st{};
+  if (::fstat(fd, &st) == 0) f.mode = st.st_mode & 07777;
+  char buf[4096];
+  for (;;) {
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n > 0) {
+      f.text.append(buf, static_cast<size_t>(n));
+    } else if (n == 0) {
+      break;
+    } else if (errno != EINTR) {
+      f.status = FileText::Status::Failed;
+      f.error = errno;
+      ::close(fd);
+      return f;
+    }
+  }
+  ::close(fd);
+  f.status = FileText::Status::Read;
+  return f;
+}
+
+// The file's text with the given changes made: a changed key's first line takes the new value (its
+// other lines go), a removed key's lines go, every other line stays byte for byte, and keys new to
+// the file go in before the first line whose key sorts after them (a file kept in key order stays so).
+std::string applyChanges(const std::string& text, const std::map<std::string, std::optional<std::string>>& changes) {
+  const std::vector<std::string> lines = splitLines(text);
+  std::set<std::string> present;
+  for (const std::string& line : lines) {
+    if (auto kv = parseLine(line)) present.insert(kv->first);
+  }
+  std::vector<std::pair<std::string, std::string>> added;
+  for (const auto& [key, value] : changes) {
+    if (value && !present.count(key)) added.emplace_back(key, *value);
+  }
+  std::string out;
+  auto emit = [&out](const std::string& key, const std::string& value) {
+    out += escape(key);
+    out += '=';
+    out += escape(value);
+    out += '\n';
+  };
+  auto next = added.begin();
+  std::set<std::string> written;
+  for (const std::string& line : lines) {
+    const auto kv = parseLine(line);
+    if (!kv) {
+      out += line;
+      out += '\n';
+      continue;
+    }
+    for (; next != added.end() && next->first < kv->first; ++next) emit(next->first, next->second);
+    const auto change = changes.find(kv->first);
+    if (change == changes.end()) {
+      out += line;
+      out += '\n';
+    } else if (change->second && written.insert(kv->first).second) {
+      emit(kv->first, *change->second);
+    }
+  }
+  for (; next != added.end(); ++next) emit(next->first, next->second);
+  return out;
+}
+
+bool writeAll(int fd, const std::string& text) {
+  size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// Puts `text` in place of the file at `path` in one step: a new file beside it, every write, the
+// sync and the close checked, renamed over the old one, the folder synced. On failure the old file
+// is untouched, nothing is left behind, and `reason` says what went wrong.
+bool replaceFile(const std::string& path, const std::string& text, mode_t mode, std::string& reason) {
+  std::string temporary = path + ".XXXXXX";
+  const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+  if (fd < 0) {
+    reason = std::strerror(errno);
+    return false;
+  }
+  ::fchmod(fd, mode);  // mkostemp makes it private; keep the mode the settings had
+  if (!writeAll(fd, text) || ::fsync(fd) != 0) {
+    reason = std::strerror(errno);
+    ::close(fd);
+    ::unlink(temporary.c_str());
+    return false;
+  }
+  if (::close(fd) != 0 || ::rename(temporary.c_str(), path.c_str()) != 0) {
+    reason = std::strerror(errno);
+    ::unlink(temporary.c_str());
+    return false;
+  }
+  const size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    // Some file systems cannot sync a folder (EINVAL); the rename stands there as it does anywhere.
+    const bool synced = ::fsync(dir) == 0 || errno == EINVAL;
+    if (!synced) reason = std::strerror(errno);
+    ::close(dir);
+    return synced;
+  }
+  reason = std::strerror(errno);
+  return false;
+}
+
 }  // namespace
 
 UserDefaults::UserDefaults() = default;
@@ -41,27 +215,61 @@ UserDefaults& UserDefaults::standard() {
 
 std::string UserDefaults::filePath() const { return configDirectory() + "/defaults"; }
 
+void UserDefaults::tellUnreadable(const std::string& reason) {
+  if (saveFailureShown_) return;
+  saveFailureShown_ = true;
+  playerNotice("settings could not be read from %s (%s); they are left as they are and not saved this run",
+               filePath().c_str(), reason.c_str());
+}
+
 void UserDefaults::load() {
   if (loaded_) return;
   loaded_ = true;
   values_.clear();
-  std::ifstream in(filePath());
-  std::string line;
-  while (std::getline(in, line)) {
-    size_t eq = line.find('=');
-    if (eq == std::string::npos) continue;
-    values_[unescape(line.substr(0, eq))] = unescape(line.substr(eq + 1));
+  unsaved_.clear();
+  unreadable_ = false;
+  saveFailureShown_ = false;
+  const FileText file = readWhole(filePath());
+  if (file.status == FileText::Status::Failed) {
+    unreadable_ = true;
+    tellUnreadable(std::strerror(file.error));
+    return;
   }
+  values_ = parseAll(file.text);
 }
 
 void UserDefaults::save() {
-  createDirectories(configDirectory());
-  std::string tmp = filePath() + ".tmp";
-  {
-    std::ofstream out(tmp, std::ios::trunc);
-    for (const auto& [k, v] : values_) out << escape(k) << '=' << escape(v) << '\n';
+  if (unreadable_) return;  // never written over in this run; the player has been told
+  const std::string path = filePath();
+  std::string reason;
+  auto failed = [&] {
+    if (saveFailureShown_) return;
+    saveFailureShown_ = true;
+    playerNotice("settings could not be saved to %s (%s); changes last until the game quits", path.c_str(),
+                 reason.c_str());
+  };
+  if (!createDirectories(configDirectory())) {
+    reason = "cannot create its folder";
+    return failed();
   }
-  std::rename(tmp.c_str(), filePath().c_str());  // replace in one step: never a half-written file
+  // Another copy of the game may be saving too: wait for it, then start from what it wrote.
+  const FileLock lock = FileLock::lockWithin(path + ".lock", FileLock::Mode::Exclusive, kLockWait);
+  if (!lock.held()) {
+    reason = errno == EWOULDBLOCK ? "another copy of the game holds it" : std::strerror(errno);
+    return failed();
+  }
+  const FileText current = readWhole(path);
+  if (current.status == FileText::Status::Failed) {
+    unreadable_ = true;
+    tellUnreadable(std::strerror(current.error));
+    return;
+  }
+  const std::string text = applyChanges(current.text, unsaved_);
+  if (text != current.text) {
+    if (!replaceFile(path, text, current.mode, reason)) return failed();
+  }
+  unsaved_.clear();
+  values_ = parseAll(text);  // what the file now holds, the other copies' changes included
 }
 
 std::optional<std::string> UserDefaults::stringForKey(const std::string& key) {
@@ -76,6 +284,7 @@ void UserDefaults::setString(const std::string& key, const std::string& value) {
   std::lock_guard<std::mutex> lock(mutex_);
   load();
   values_[key] = value;
+  unsaved_[key] = value;
   save();
 }
 
@@ -83,6 +292,7 @@ void UserDefaults::removeObjectForKey(const std::string& key) {
   std::lock_guard<std::mutex> lock(mutex_);
   load();
   values_.erase(key);
+  unsaved_[key] = std::nullopt;
   save();
 }
 
