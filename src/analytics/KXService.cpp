@@ -272,14 +272,28 @@ void KXService::applicationWillTerminate() {
   } catch (const std::exception& e) {
     engineLog("KXService: %s", e.what());
   }
-  // What the store still owes (batches in flight back to their places, refused endings, held
-  // records), tried while it is in use for up to half the wait; rows left in flight are put back
-  // by the next start.
+  // The exchanges end first, for up to half the wait: a batch is written back only once no answer
+  // can arrive for it any more, else an answer arriving meanwhile would leave it delivered and back
+  // in the queue at once. An exchange cancelled this way puts its own batch back in its place.
+  KXSpeedServer* transport = Singleton<KXSpeedServer>::exists() ? KXSpeedServer::sharedServer() : nullptr;
+  stopping_ = true;
+  {
+    std::lock_guard<std::mutex> lock(locationMutex_);
+    locationUpdated_.notify_all();
+  }
+  if (transport) transport->cancelExchanges();
+  {
+    std::unique_lock<std::mutex> lock(threadsMutex_);
+    threadsIdle_.wait_until(lock, start + wait / 2, [this] { return threadsRunning_ == 0; });
+  }
+  // Then what the store still owes (batches of exchanges that have not ended back to their places,
+  // refused endings, held records), tried while it refuses for the rest of the wait; rows left in
+  // flight are put back by the next start.
   for (;;) {
     bool done = writeBackAllInFlight();
     done = settleAllPending() && done;
     done = flushHeld() && done;
-    if (done || std::chrono::steady_clock::now() - start >= wait / 2) break;
+    if (done || std::chrono::steady_clock::now() - start >= wait) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   {
@@ -289,19 +303,12 @@ void KXService::applicationWillTerminate() {
                 "beyond the %zu held).",
                 lost, static_cast<int>(held_.size()), droppedRecords_, kMaxHeld);
   }
-  stopThreads(start + wait);
+  finishThreads(transport);
 }
 
-void KXService::stopThreads(std::chrono::steady_clock::time_point deadline) {
-  stopping_ = true;
-  {
-    std::lock_guard<std::mutex> lock(locationMutex_);
-    locationUpdated_.notify_all();
-  }
-  KXSpeedServer* transport = Singleton<KXSpeedServer>::exists() ? KXSpeedServer::sharedServer() : nullptr;
-  if (transport) transport->cancelExchanges();
-  std::unique_lock<std::mutex> lock(threadsMutex_);
-  const bool idle = threadsIdle_.wait_until(lock, deadline, [this] { return threadsRunning_ == 0; });
+void KXService::finishThreads(KXSpeedServer* transport) {
+  std::lock_guard<std::mutex> lock(threadsMutex_);
+  const bool idle = threadsRunning_ == 0;
   reapThreadsLocked();
   if (!idle) {
     // Stuck where nothing can interrupt it (a name lookup): it keeps the service alive, and the
@@ -517,7 +524,8 @@ void KXService::failedToCompleteRequest(KXRequest* request, KXError* error) {
       if (entry.writtenBack) {
         inFlight_.erase(it);
       } else {
-        entry.pending = Settle::PutBack;
+        // An exchange that termination cancelled goes back to its place, as written back.
+        entry.pending = stopping_ ? Settle::Restore : Settle::PutBack;
         if (settle(entry)) inFlight_.erase(it);
       }
     } else {

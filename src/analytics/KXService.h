@@ -25,8 +25,9 @@
 // store call that raised: held records and batch endings are tried again until they committed.
 // What is still held at termination, and what the bound dropped, is counted in one log line.
 //
-// At termination the upload and ad threads still running are cancelled and joined, at most
-// kTerminationWait in all, after batches in flight were written back.
+// At termination the upload and ad threads still running are cancelled first and given up to half
+// of kTerminationWait to end; only then are batches still in flight written back, so that no
+// answer can arrive for a batch already back in the queue.
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -211,8 +212,9 @@ class KXService final : public Object,
   // The owner puts back rows other processes left in flight, once, when the store is free and no
   // other instance is running.
   void recoverIfOwner();
-  // Cancels the exchanges and ad waits still running and joins their threads, until the deadline.
-  void stopThreads(std::chrono::steady_clock::time_point deadline);
+  // Joins the upload and ad threads that ended since termination cancelled them; lets exchanges
+  // run again when none is left.
+  void finishThreads(KXSpeedServer* transport);
   void reapThreadsLocked();
   void detachFromRunLoop();
 
