@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <ctime>
 #include <fstream>
+#include <initializer_list>
 #include <thread>
 
 #include "core/Exception.h"
@@ -56,11 +57,17 @@ constexpr const char* kCountInFlight = "SELECT count(item) FROM inflight";
 constexpr const char* kCreateBatchCounter = "CREATE TABLE IF NOT EXISTS batchcounter (last INTEGER NOT NULL)";
 constexpr const char* kSeedBatchCounter =
     "INSERT INTO batchcounter (last) SELECT 0 WHERE NOT EXISTS (SELECT 1 FROM batchcounter)";
+// ?1 is the last number this connection gave out, so that a fresh file made after damage does not
+// hand out again the numbers of batches taken from the file it replaced.
 constexpr const char* kNextBatch =
-    "UPDATE batchcounter SET last = MAX(last, (SELECT IFNULL(MAX(batch),0) FROM inflight)) + 1 RETURNING last";
+    "UPDATE batchcounter SET last = MAX(last, (SELECT IFNULL(MAX(batch),0) FROM inflight), ?1) + 1 RETURNING last";
 
 constexpr const char* kPrepareFailed = "Error: failed to prepare statement with message '%s'.";
 constexpr const char* kInsertFailed = "Error: failed to inser item with message '%s'.";
+constexpr const char* kDeleteFailed = "Error: failed to delete items with message '%s'.";
+constexpr const char* kBindFailed = "Error: failed to bind a value with message '%s'.";
+constexpr const char* kBatchFailed = "Error: failed to number a batch with message '%s'.";
+constexpr const char* kReadFailed = "Error: failed to read items with message '%s'.";
 
 constexpr int kTypeAction = 0;
 constexpr int kTypeGeo = 1;
@@ -70,6 +77,13 @@ std::string format1(const char* format, const char* arg) {
   std::string s(n > 0 ? static_cast<std::size_t>(n) : 0, '\0');
   std::snprintf(s.data(), s.size() + 1, format, arg);
   return s;
+}
+
+// The first result of the list that is not SQLITE_OK (the bindings of one statement).
+int firstFailure(std::initializer_list<int> results) {
+  for (int rc : results)
+    if (rc != SQLITE_OK) return rc;
+  return SQLITE_OK;
 }
 
 bool isBusyCode(int rc) {
@@ -92,11 +106,12 @@ std::string columnText(sqlite3_stmt* st, int col) {
 // Prepares, and finalizes on every way out.
 class Statement {
  public:
-  Statement(sqlite3* db, const char* sql) { ok_ = sqlite3_prepare_v2(db, sql, -1, &st_, nullptr) == SQLITE_OK; }
+  Statement(sqlite3* db, const char* sql) : prepared_(sqlite3_prepare_v2(db, sql, -1, &st_, nullptr)) {}
   ~Statement() { sqlite3_finalize(st_); }
   Statement(const Statement&) = delete;
   Statement& operator=(const Statement&) = delete;
-  bool prepared() const { return ok_; }
+  // The result of the prepare: SQLITE_OK, or why it failed.
+  int prepared() const { return prepared_; }
   sqlite3_stmt* get() const { return st_; }
   // A statement that failed to prepare steps to nothing (the failure was already reported).
   int step() { return st_ ? sqlite3_step(st_) : SQLITE_MISUSE; }
@@ -107,11 +122,11 @@ class Statement {
 
  private:
   sqlite3_stmt* st_ = nullptr;
-  bool ok_ = false;
+  int prepared_;
 };
 
-void bindText(sqlite3_stmt* st, int index, const std::string& text) {
-  sqlite3_bind_text(st, index, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
+int bindText(sqlite3_stmt* st, int index, const std::string& text) {
+  return sqlite3_bind_text(st, index, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
 }
 
 }  // namespace
@@ -124,21 +139,25 @@ bool KXIsStoreBusy(const std::exception& e) noexcept {
 // One operation on the store: holds its lock and, for the outermost operation on this thread, sets
 // the time until which the file's locks are waited for: kPatience from the start of the operation,
 // the wait for the store's own lock included. (That wait is for another thread's operation, bounded
-// the same way.) Unless told otherwise it makes sure the file has been checked and its tables exist.
+// the same way.) Unless told otherwise it makes sure the file has been checked and its tables exist;
+// the outermost operation after one that met damage first moves the file aside. Inside a
+// transaction whose statement failed no further operation runs.
 class KXDatabase::Access {
  public:
   explicit Access(KXDatabase& db, bool needReady = true) : db_(db) {
     const auto deadline = std::chrono::steady_clock::now() + kPatience;
     db_.mutex_.lock();
     held_ = true;
-    if (db_.depth_++ == 0) db_.deadline_ = deadline;
-    if (needReady && !db_.ready_) {
-      try {
-        db_.makeReady();
-      } catch (...) {
-        release();
-        throw;
-      }
+    const bool outermost = db_.depth_++ == 0;
+    if (outermost) db_.deadline_ = deadline;
+    try {
+      if (outermost) db_.endStaleTransaction();
+      if (needReady && (!db_.ready_ || (outermost && db_.damaged_))) db_.makeReady();
+      if (db_.txOpen_ && db_.txFailed_)
+        throw Exception(kInternalInconsistency, "Error: a statement of the transaction failed; it is rolled back.");
+    } catch (...) {
+      release();
+      throw;
     }
   }
   ~Access() { release(); }
@@ -198,19 +217,31 @@ KXDatabase::~KXDatabase() {
   }
 }
 
-void KXDatabase::fail(const char* format) {
-  if (sqlDatabase_ && isBusyCode(sqlite3_errcode(sqlDatabase_))) failBusy();
-  throw Exception(kInternalInconsistency, format1(format, sqlite3_errmsg(sqlDatabase_)));
+void KXDatabase::fail(int rc, const char* format) {
+  if (isBusyCode(rc)) failBusy();
+  if (txOpen_) txFailed_ = true;
+  const char* message = sqlDatabase_ ? sqlite3_errmsg(sqlDatabase_) : sqlite3_errstr(rc);
+  if (isDamageCode(rc) && !damaged_) {
+    damaged_ = true;
+    damage_ = message;
+  }
+  throw Exception(kInternalInconsistency, format1(format, message));
 }
 
 void KXDatabase::failBusy() {
+  if (txOpen_) txFailed_ = true;
   throw Exception(KXStoreBusy, "the queue '" + path_ + "' is in use (" +
                                    (sqlDatabase_ ? sqlite3_errmsg(sqlDatabase_) : "not open") + ")");
 }
 
-void KXDatabase::checkStep(int rc, const char* format) {
-  if (isBusyCode(rc)) failBusy();
-  if (rc == SQLITE_ERROR) fail(format);
+void KXDatabase::check(int rc, int expected, const char* format) {
+  if (rc != expected) fail(rc, format);
+}
+
+void KXDatabase::endStaleTransaction() {
+  if (!sqlDatabase_ || sqlite3_get_autocommit(sqlDatabase_)) return;
+  const int rc = sqlite3_exec(sqlDatabase_, "ROLLBACK", nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) fail(rc, "Error: failed to roll back a transaction with message '%s'.");
 }
 
 int KXDatabase::onBusy(void* self, int) {
@@ -248,13 +279,26 @@ void KXDatabase::open() {
   try {
     makeReady();
   } catch (const std::exception& e) {
-    // In use elsewhere: the store opens anyway and reads the file at its first use when free.
-    if (!KXIsStoreBusy(e)) throw;
+    // In use elsewhere, or not usable just now (an I/O failure, a read-only file): the store opens
+    // anyway and tries the file again at its first use.
+    if (!toldUnavailable_) {
+      toldUnavailable_ = true;
+      engineLog("KXDatabase: the queue '%s' cannot be used now (%s); it stays in place and is used when it can be.",
+                path_.c_str(), e.what());
+    }
   }
 }
 
 void KXDatabase::makeReady() {
-  Integrity integrity = checkIntegrity();
+  if (!sqlDatabase_) openConnection();
+  Integrity integrity;
+  if (damaged_) {
+    // An operation met damage: handled as damage found at the opening.
+    integrity.state = Integrity::Damaged;
+    integrity.why = damage_;
+  } else {
+    integrity = checkIntegrity();
+  }
   if (integrity.state == Integrity::Unavailable) {
     // Locked by another connection, or an I/O or memory failure: nothing says the file is
     // damaged, so it stays where it is and is looked at again at the next use.
@@ -263,17 +307,23 @@ void KXDatabase::makeReady() {
       engineLog("KXDatabase: the queue '%s' cannot be read now (%s); it stays in place and is used when it can be.",
                 path_.c_str(), integrity.why.c_str());
     }
-    failBusy();
+    if (isBusyCode(integrity.code)) failBusy();
+    throw Exception(kInternalInconsistency, format1("Error: failed to read the queue with message '%s'.",
+                                                    integrity.why.c_str()));
   }
   if (integrity.state == Integrity::Damaged) {
     // A damaged file (cut short, overwritten, not a database at all) would fail every run of the
     // application the same way. It is kept aside for inspection and a fresh queue starts; its
     // records are lost, the application is not.
-    sqlite3_close(sqlDatabase_);
+    ready_ = false;
+    sqlite3_close_v2(sqlDatabase_);
     sqlDatabase_ = nullptr;
     const std::string aside = moveAside();
     engineLog("KXDatabase: the queue '%s' is damaged (%s); moved it to '%s' and started a fresh one.",
               path_.c_str(), integrity.why.c_str(), aside.c_str());
+    damaged_ = false;
+    damage_.clear();
+    lastBatchOfReplacedFile_ = lastBatch_;
     openConnection();
   }
   createTableIfNeeded();
@@ -286,6 +336,7 @@ KXDatabase::Integrity KXDatabase::checkIntegrity() {
   Integrity result;
   auto failed = [&](int rc) {
     result.state = isDamageCode(rc) ? Integrity::Damaged : Integrity::Unavailable;
+    result.code = rc;
     result.why = sqlite3_errmsg(sqlDatabase_);
   };
   sqlite3_stmt* st = nullptr;
@@ -329,10 +380,10 @@ std::string KXDatabase::moveAside() {
 
 void KXDatabase::runSchemaStatement(const char* sql, const char* failure) {
   Statement st(sqlDatabase_, sql);
-  if (!st.prepared()) fail(kPrepareFailed);
+  check(st.prepared(), SQLITE_OK, kPrepareFailed);
   int rc = st.step();
   st.finalize();
-  checkStep(rc, failure);
+  check(rc, SQLITE_DONE, failure);
 }
 
 void KXDatabase::createInFlightTableIfNeeded() {
@@ -356,30 +407,29 @@ void KXDatabase::storeAction(const KXAction& action) {
   Access access(*this);
   const std::string time = action.timeString();
   Statement st(sqlDatabase_, kInsertAction);
-  if (!st.prepared()) fail(kPrepareFailed);
-  sqlite3_bind_int(st.get(), 1, kTypeAction);
-  bindText(st.get(), 2, time);
-  bindText(st.get(), 3, action.session());
-  bindText(st.get(), 4, action.action());
+  check(st.prepared(), SQLITE_OK, kPrepareFailed);
+  check(firstFailure({sqlite3_bind_int(st.get(), 1, kTypeAction), bindText(st.get(), 2, time),
+                      bindText(st.get(), 3, action.session()), bindText(st.get(), 4, action.action())}),
+        SQLITE_OK, kBindFailed);
   int rc = st.step();
   st.finalize();
-  checkStep(rc, kInsertFailed);
+  check(rc, SQLITE_DONE, kInsertFailed);
 }
 
 void KXDatabase::storeGeo(const KXGeo& geo) {
   Access access(*this);
   const std::string time = geo.timeString();
   Statement st(sqlDatabase_, kInsertGeo);
-  if (!st.prepared()) fail(kPrepareFailed);
-  sqlite3_bind_int(st.get(), 1, kTypeGeo);
-  bindText(st.get(), 2, time);
-  bindText(st.get(), 3, geo.session());
-  sqlite3_bind_double(st.get(), 4, static_cast<double>(geo.lat()));
-  sqlite3_bind_double(st.get(), 5, static_cast<double>(geo.lon()));
-  sqlite3_bind_double(st.get(), 6, static_cast<double>(geo.alt()));
+  check(st.prepared(), SQLITE_OK, kPrepareFailed);
+  check(firstFailure({sqlite3_bind_int(st.get(), 1, kTypeGeo), bindText(st.get(), 2, time),
+                      bindText(st.get(), 3, geo.session()),
+                      sqlite3_bind_double(st.get(), 4, static_cast<double>(geo.lat())),
+                      sqlite3_bind_double(st.get(), 5, static_cast<double>(geo.lon())),
+                      sqlite3_bind_double(st.get(), 6, static_cast<double>(geo.alt()))}),
+        SQLITE_OK, kBindFailed);
   int rc = st.step();
   st.finalize();
-  checkStep(rc, kInsertFailed);
+  check(rc, SQLITE_DONE, kInsertFailed);
 }
 
 std::vector<Ref<KXRecord>> KXDatabase::oldestActions(int count) {
@@ -388,8 +438,8 @@ std::vector<Ref<KXRecord>> KXDatabase::oldestActions(int count) {
   std::string deleteText = kDeletePrefix;
   {
     Statement st(sqlDatabase_, kSelectOldest);
-    if (!st.prepared()) fail(kPrepareFailed);
-    sqlite3_bind_int(st.get(), 1, count);
+    check(st.prepared(), SQLITE_OK, kPrepareFailed);
+    check(sqlite3_bind_int(st.get(), 1, count), SQLITE_OK, kBindFailed);
     bool first = true;
     int rc;
     while ((rc = st.step()) == SQLITE_ROW) {
@@ -420,49 +470,66 @@ std::vector<Ref<KXRecord>> KXDatabase::oldestActions(int count) {
         result.push_back(geo);
       }
     }
-    // Nothing has been deleted yet: a file in use leaves the queue as it was.
-    if (isBusyCode(rc)) failBusy();
+    // Nothing has been deleted yet: a failed read leaves the queue as it was.
+    check(rc, SQLITE_DONE, kReadFailed);
   }
   deleteText += ')';
   Statement del(sqlDatabase_, deleteText.c_str());
-  if (!del.prepared()) fail(kPrepareFailed);
+  check(del.prepared(), SQLITE_OK, kPrepareFailed);
   int rc = del.step();
   del.finalize();
-  checkStep(rc, "Error: failed to delete items with message '%s'.");
+  check(rc, SQLITE_DONE, kDeleteFailed);
   return result;
 }
 
-int KXDatabase::numItems() {
+int KXDatabase::count(const char* sql) {
   Access access(*this);
-  Statement st(sqlDatabase_, kCount);
-  if (!st.prepared()) fail(kPrepareFailed);
+  Statement st(sqlDatabase_, sql);
+  check(st.prepared(), SQLITE_OK, kPrepareFailed);
   int rc = st.step();
-  int n = rc == SQLITE_ROW ? sqlite3_column_int(st.get(), 0) : 0;
+  const int n = rc == SQLITE_ROW ? sqlite3_column_int(st.get(), 0) : 0;
   st.finalize();
-  checkStep(rc, kInsertFailed);
+  check(rc, SQLITE_ROW, kInsertFailed);  // the text of a failed insert, as it always was
   return n;
 }
 
-// BEGIN IMMEDIATE .. COMMIT, rolled back when left without commit(). Inside a transaction that is
-// already open on the connection it does nothing, so the outer one decides.
+int KXDatabase::numItems() { return count(kCount); }
+
+int KXDatabase::numInFlight() { return count(kCountInFlight); }
+
+// BEGIN IMMEDIATE .. COMMIT, rolled back when left without commit(). Inside a transaction of the
+// store's that is already open it does nothing, so the outer one decides. A transaction in which a
+// statement failed is never committed, even when the failure was caught inside it: it may already
+// have been rolled back by SQLite, and what came after would be committed on its own.
 class KXDatabase::Transaction {
  public:
   explicit Transaction(KXDatabase& db) : db_(db) {
-    if (sqlite3_get_autocommit(db_.sqlDatabase_) == 0) return;
-    if (sqlite3_exec(db_.sqlDatabase_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
-      db_.fail("Error: failed to begin a transaction with message '%s'.");
+    if (db_.txOpen_) return;
+    const int rc = sqlite3_exec(db_.sqlDatabase_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) db_.fail(rc, "Error: failed to begin a transaction with message '%s'.");
     open_ = true;
+    db_.txOpen_ = true;
+    db_.txFailed_ = false;
   }
   ~Transaction() {
-    if (open_) sqlite3_exec(db_.sqlDatabase_, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (!open_) return;
+    db_.txOpen_ = false;
+    // SQLite ends the transaction itself on some failures (a full disk, an I/O error).
+    if (sqlite3_get_autocommit(db_.sqlDatabase_)) return;
+    if (sqlite3_exec(db_.sqlDatabase_, "ROLLBACK", nullptr, nullptr, nullptr) != SQLITE_OK)
+      engineLog("KXDatabase: failed to roll back a transaction (%s); it is ended at the next use.",
+                sqlite3_errmsg(db_.sqlDatabase_));
   }
   Transaction(const Transaction&) = delete;
   Transaction& operator=(const Transaction&) = delete;
   void commit() {
     if (!open_) return;
-    if (sqlite3_exec(db_.sqlDatabase_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
-      db_.fail("Error: failed to commit a transaction with message '%s'.");
+    if (db_.txFailed_)
+      throw Exception(kInternalInconsistency, "Error: a statement of the transaction failed; it is rolled back.");
+    const int rc = sqlite3_exec(db_.sqlDatabase_, "COMMIT", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) db_.fail(rc, "Error: failed to commit a transaction with message '%s'.");
     open_ = false;
+    db_.txOpen_ = false;
   }
 
  private:
@@ -478,15 +545,15 @@ void KXDatabase::inTransaction(const std::function<void()>& fn) {
 }
 
 std::int64_t KXDatabase::nextBatchNumber() {
-  runSchemaStatement(kSeedBatchCounter, "Error: failed to number a batch with message '%s'.");
+  runSchemaStatement(kSeedBatchCounter, kBatchFailed);
   Statement st(sqlDatabase_, kNextBatch);
-  if (!st.prepared()) fail(kPrepareFailed);
-  int rc = st.step();
-  const std::int64_t number = rc == SQLITE_ROW ? sqlite3_column_int64(st.get(), 0) : 0;
-  if (rc == SQLITE_ROW) rc = st.step();
-  st.finalize();
-  checkStep(rc, "Error: failed to number a batch with message '%s'.");
+  check(st.prepared(), SQLITE_OK, kPrepareFailed);
+  check(sqlite3_bind_int64(st.get(), 1, lastBatch_), SQLITE_OK, kBindFailed);
+  check(st.step(), SQLITE_ROW, kBatchFailed);
+  const std::int64_t number = sqlite3_column_int64(st.get(), 0);
+  check(st.step(), SQLITE_DONE, kBatchFailed);
   if (number <= 0) throw Exception(kInternalInconsistency, "Error: failed to number a batch.");
+  lastBatch_ = std::max(lastBatch_, number);
   return number;
 }
 
@@ -497,12 +564,12 @@ std::vector<Ref<KXRecord>> KXDatabase::takeOldestActionsInFlight(int count, std:
   const std::int64_t number = nextBatchNumber();
   {
     Statement keep(sqlDatabase_, kKeepInFlight);
-    if (!keep.prepared()) fail(kPrepareFailed);
-    sqlite3_bind_int64(keep.get(), 1, number);
-    sqlite3_bind_int(keep.get(), 2, count);
+    check(keep.prepared(), SQLITE_OK, kPrepareFailed);
+    check(firstFailure({sqlite3_bind_int64(keep.get(), 1, number), sqlite3_bind_int(keep.get(), 2, count)}),
+          SQLITE_OK, kBindFailed);
     int rc = keep.step();
     keep.finalize();
-    checkStep(rc, "Error: failed to keep items in flight with message '%s'.");
+    check(rc, SQLITE_DONE, "Error: failed to keep items in flight with message '%s'.");
   }
   std::vector<Ref<KXRecord>> records = oldestActions(count);
   tx.commit();
@@ -513,50 +580,56 @@ std::vector<Ref<KXRecord>> KXDatabase::takeOldestActionsInFlight(int count, std:
 void KXDatabase::endInFlight(std::int64_t batch) {
   Access access(*this);
   Statement st(sqlDatabase_, kForgetBatch);
-  if (!st.prepared()) fail(kPrepareFailed);
-  sqlite3_bind_int64(st.get(), 1, batch);
+  check(st.prepared(), SQLITE_OK, kPrepareFailed);
+  check(sqlite3_bind_int64(st.get(), 1, batch), SQLITE_OK, kBindFailed);
   int rc = st.step();
   st.finalize();
-  checkStep(rc, "Error: failed to delete items with message '%s'.");
+  check(rc, SQLITE_DONE, kDeleteFailed);
+}
+
+bool KXDatabase::batchOutlivedItsFile(std::int64_t batch) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  return batch <= lastBatchOfReplacedFile_;
 }
 
 int KXDatabase::restoreRows(const char* select, std::int64_t batch, const std::vector<std::int64_t>& keep) {
   std::vector<std::int64_t> restored, atBack;
   {
     Statement rows(sqlDatabase_, select);
-    if (!rows.prepared()) fail(kPrepareFailed);
-    if (batch) sqlite3_bind_int64(rows.get(), 1, batch);
+    check(rows.prepared(), SQLITE_OK, kPrepareFailed);
+    if (batch) check(sqlite3_bind_int64(rows.get(), 1, batch), SQLITE_OK, kBindFailed);
     Statement insert(sqlDatabase_, kRestoreInPlace);
-    if (!insert.prepared()) fail(kPrepareFailed);
+    check(insert.prepared(), SQLITE_OK, kPrepareFailed);
     int rc;
     while ((rc = rows.step()) == SQLITE_ROW) {
       const std::int64_t item = sqlite3_column_int64(rows.get(), 0);
       if (std::find(keep.begin(), keep.end(), sqlite3_column_int64(rows.get(), 1)) != keep.end()) continue;
       sqlite3_reset(insert.get());
-      sqlite3_bind_int64(insert.get(), 1, item);
-      for (int col = 2; col <= 8; ++col) sqlite3_bind_value(insert.get(), col, sqlite3_column_value(rows.get(), col));
-      int irc = insert.step();
-      checkStep(irc, kInsertFailed);
+      int bound = sqlite3_bind_int64(insert.get(), 1, item);
+      for (int col = 2; col <= 8 && bound == SQLITE_OK; ++col)
+        bound = sqlite3_bind_value(insert.get(), col, sqlite3_column_value(rows.get(), col));
+      check(bound, SQLITE_OK, kBindFailed);
+      check(insert.step(), SQLITE_DONE, kInsertFailed);
       restored.push_back(item);
       // The id was given to another row meanwhile (the table was made anew): not dropped, but
       // put back behind everything under a new id, after every row that could keep its own.
       if (sqlite3_changes(sqlDatabase_) == 0) atBack.push_back(item);
     }
-    checkStep(rc, kInsertFailed);
+    check(rc, SQLITE_DONE, kReadFailed);
   }
   // One prepared statement run once for each item.
   auto forEachItem = [this](const char* sql, const std::vector<std::int64_t>& items, const char* failure) {
     if (items.empty()) return;
     Statement st(sqlDatabase_, sql);
-    if (!st.prepared()) fail(kPrepareFailed);
+    check(st.prepared(), SQLITE_OK, kPrepareFailed);
     for (std::int64_t item : items) {
       sqlite3_reset(st.get());
-      sqlite3_bind_int64(st.get(), 1, item);
-      checkStep(st.step(), failure);
+      check(sqlite3_bind_int64(st.get(), 1, item), SQLITE_OK, kBindFailed);
+      check(st.step(), SQLITE_DONE, failure);
     }
   };
   forEachItem(kRestoreAtBack, atBack, kInsertFailed);
-  forEachItem(kForgetItem, restored, "Error: failed to delete items with message '%s'.");
+  forEachItem(kForgetItem, restored, kDeleteFailed);
   return static_cast<int>(restored.size());
 }
 
@@ -573,17 +646,6 @@ int KXDatabase::restoreAllInFlight(const std::vector<std::int64_t>& keep) {
   Transaction tx(*this);
   int n = restoreRows(kSelectAllInFlight, 0, keep);
   tx.commit();
-  return n;
-}
-
-int KXDatabase::numInFlight() {
-  Access access(*this);
-  Statement st(sqlDatabase_, kCountInFlight);
-  if (!st.prepared()) fail(kPrepareFailed);
-  int rc = st.step();
-  int n = rc == SQLITE_ROW ? sqlite3_column_int(st.get(), 0) : 0;
-  st.finalize();
-  checkStep(rc, kInsertFailed);
   return n;
 }
 

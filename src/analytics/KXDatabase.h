@@ -5,8 +5,15 @@
 // aside with one log line and a fresh queue starts; a file that cannot be read for any other reason
 // (locked by another connection, an I/O or memory error) stays where it is, with one log line, and
 // is checked again at the next use. Every operation holds the store's own recursive lock for its
-// whole SQL work; failures raise Exception(kInternalInconsistency, <message>) after the lock is
-// released.
+// whole SQL work.
+//
+// Every SQLite result other than the one a call expects (SQLITE_OK, SQLITE_ROW, SQLITE_DONE) raises,
+// after the lock is released: a file in use (busy, locked) as Exception(KXStoreBusy, ...), anything
+// else (a full disk, an I/O error, a read-only file, a broken constraint, damage) as
+// Exception(kInternalInconsistency, <message with SQLite's text>). An operation that raised has
+// changed nothing: its transaction is rolled back whole. Damage met by any operation (SQLITE_CORRUPT,
+// SQLITE_NOTADB) is handled as damage found at the opening, by the next operation: the file is moved
+// aside and a fresh queue starts, which that operation then uses.
 //
 // No operation waits long for the file: the file's locks are waited for until kPatience after the
 // operation began (the wait for the store's own lock counted in), after which the operation raises
@@ -69,6 +76,9 @@ class KXDatabase final : public Object {
   std::vector<Ref<KXRecord>> takeOldestActionsInFlight(int count, std::int64_t* batch);
   // The exchange of the batch is over: forgets its rows.
   void endInFlight(std::int64_t batch);
+  // True when the batch was taken from a file that has since been moved aside as damaged: its rows
+  // went with that file, and nothing of it is left to end or put back.
+  bool batchOutlivedItsFile(std::int64_t batch);
   // Puts the rows of one batch back into the queue under their original ids, so they return to
   // the places they were taken from, and forgets them. A row whose id has been given to another
   // row since goes to the back of the queue under a new id. Returns the number of rows put back.
@@ -78,7 +88,8 @@ class KXDatabase final : public Object {
   int restoreAllInFlight(const std::vector<std::int64_t>& keep = {});
   int numInFlight();
   // Runs fn as one transaction under the store's lock: committed when fn returns, rolled back
-  // when it throws. Inside another transaction fn simply joins it.
+  // when it throws. When a store operation in it raised, it is rolled back and raises even if fn
+  // caught the failure and returned. Inside another transaction fn simply joins it.
   void inTransaction(const std::function<void()>& fn);
 
   const std::string& databasePath() const noexcept { return path_; }
@@ -90,6 +101,7 @@ class KXDatabase final : public Object {
   class Transaction;
   struct Integrity {
     enum { Sound, Damaged, Unavailable } state = Sound;
+    int code = 0;  // the SQLite result that made it unavailable
     std::string why;
   };
 
@@ -105,13 +117,20 @@ class KXDatabase final : public Object {
   // Restores the rows the statement selects (item, batch and the row's columns); returns how many.
   int restoreRows(const char* select, std::int64_t batch, const std::vector<std::int64_t>& keep);
   std::int64_t nextBatchNumber();
-  [[noreturn]] void fail(const char* format);
+  // Raises for the SQLite result rc: KXStoreBusy when the file is in use, otherwise the store error
+  // with format and SQLite's message. Remembers damage, and fails the open transaction.
+  [[noreturn]] void fail(int rc, const char* format);
   [[noreturn]] void failBusy();
-  // A step result that means the file is in use raises KXStoreBusy; SQLITE_ERROR fails with format.
-  void checkStep(int rc, const char* format);
+  // Any result but the expected one fails.
+  void check(int rc, int expected, const char* format);
+  // A transaction left open on the connection (its rollback failed) is rolled back before the next
+  // operation, which would otherwise join it and never commit.
+  void endStaleTransaction();
+  // The single number the statement selects.
+  int count(const char* sql);
   static int onBusy(void* self, int count);
   // Prepares, steps and finalises one statement without bindings; fails with the given text when
-  // the step reports an error.
+  // the step does not run to its end.
   void runSchemaStatement(const char* sql, const char* failure);
 
   std::string documents_;
@@ -122,6 +141,12 @@ class KXDatabase final : public Object {
   std::chrono::steady_clock::time_point deadline_{};  // of the outermost operation
   bool ready_ = false;
   bool toldUnavailable_ = false;
+  bool damaged_ = false;  // an operation met damage; the next one moves the file aside
+  std::string damage_;    // SQLite's words for it
+  bool txOpen_ = false;   // a Transaction of the store's is open on the connection
+  bool txFailed_ = false;  // and one of its statements failed
+  std::int64_t lastBatch_ = 0;  // the highest batch number this connection gave out
+  std::int64_t lastBatchOfReplacedFile_ = 0;  // lastBatch_ when a damaged file was last moved aside
 };
 
 }  // namespace peckish

@@ -147,9 +147,7 @@ void KXService::recoverIfOwner() {
     recoveredAtStart_ += database_->restoreAllInFlight(ours);
     recovered_ = true;
   } catch (const std::exception& e) {
-    if (KXIsStoreBusy(e)) return;  // again at the next tick
-    engineLog("KXService: %s", e.what());
-    recovered_ = true;  // the rows wait for the next start
+    if (!KXIsStoreBusy(e)) engineLog("KXService: %s", e.what());  // again at the next tick
   }
 }
 
@@ -180,7 +178,8 @@ void KXService::startAnalysisUsingLocation(bool trackLocation) {
       startThread([this, request] { phoneHomeThread(request); });
     }
   } catch (const std::exception& e) {
-    if (!KXIsStoreBusy(e)) throw;  // the store is in use: the first tick that finds it free sends
+    // The store refused: the first tick that finds it usable sends.
+    if (!KXIsStoreBusy(e)) engineLog("KXService: %s", e.what());
   }
   // Logged after the batch was taken, so it travels in a later one.
   logAction(kAnalysisStarted);
@@ -203,20 +202,21 @@ void KXService::storeRecord(const Ref<KXRecord>& record, int limit) {
   std::lock_guard<std::mutex> lock(heldMutex_);
   const Held held{record, limit};
   try {
-    // Held records were logged first and are written first; the new one goes with them.
+    // Held records were logged first and are written first; the new one goes with them. The
+    // transaction commits all of them or none.
     database_->inTransaction([&] {
       for (const Held& h : held_) writeRecord(h);
       writeRecord(held);
     });
-    held_.clear();
-    toldHeldFull_ = false;
+    heldWritten();
     return;
   } catch (const std::exception& e) {
-    if (!KXIsStoreBusy(e)) throw;
+    heldRefused(e);
   }
   if (held_.size() >= kMaxHeld) {
-    if (!toldHeldFull_) engineLog("KXService: the queue is in use; records are dropped until it is free.");
+    if (!toldHeldFull_) engineLog("KXService: the queue takes no records now; records are dropped until it does.");
     toldHeldFull_ = true;
+    ++droppedRecords_;
     return;
   }
   held_.push_back(held);
@@ -230,12 +230,25 @@ bool KXService::flushHeld() {
       for (const Held& h : held_) writeRecord(h);
     });
   } catch (const std::exception& e) {
-    if (!KXIsStoreBusy(e)) engineLog("KXService: %s", e.what());
+    heldRefused(e);
     return false;
   }
+  heldWritten();
+  return true;
+}
+
+void KXService::heldRefused(const std::exception& e) {
+  // Told once until the store takes records again (a full disk would otherwise be told for every
+  // record); a store in use elsewhere is not worth a line.
+  if (KXIsStoreBusy(e) || toldStoreRefused_) return;
+  toldStoreRefused_ = true;
+  engineLog("KXService: %s Records are held until the queue takes them.", e.what());
+}
+
+void KXService::heldWritten() {
   held_.clear();
   toldHeldFull_ = false;
-  return true;
+  toldStoreRefused_ = false;
 }
 
 int KXService::heldRecords() const {
@@ -259,31 +272,43 @@ void KXService::applicationWillTerminate() {
   } catch (const std::exception& e) {
     engineLog("KXService: %s", e.what());
   }
-  // What the store still owes (batches in flight back to their places, refused endings, held
-  // records), tried while it is in use for up to half the wait; rows left in flight are put back
-  // by the next start.
-  for (;;) {
-    bool done = writeBackAllInFlight();
-    done = settleAllPending() && done;
-    done = flushHeld() && done;
-    if (done || std::chrono::steady_clock::now() - start >= wait / 2) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  if (const int lost = heldRecords())
-    engineLog("KXService: the queue is still in use at exit; %d records are not kept.", lost);
-  stopThreads(start + wait);
-}
-
-void KXService::stopThreads(std::chrono::steady_clock::time_point deadline) {
+  // The exchanges end first, for up to half the wait: a batch is written back only once no answer
+  // can arrive for it any more, else an answer arriving meanwhile would leave it delivered and back
+  // in the queue at once. An exchange cancelled this way puts its own batch back in its place.
+  KXSpeedServer* transport = Singleton<KXSpeedServer>::exists() ? KXSpeedServer::sharedServer() : nullptr;
   stopping_ = true;
   {
     std::lock_guard<std::mutex> lock(locationMutex_);
     locationUpdated_.notify_all();
   }
-  KXSpeedServer* transport = Singleton<KXSpeedServer>::exists() ? KXSpeedServer::sharedServer() : nullptr;
   if (transport) transport->cancelExchanges();
-  std::unique_lock<std::mutex> lock(threadsMutex_);
-  const bool idle = threadsIdle_.wait_until(lock, deadline, [this] { return threadsRunning_ == 0; });
+  {
+    std::unique_lock<std::mutex> lock(threadsMutex_);
+    threadsIdle_.wait_until(lock, start + wait / 2, [this] { return threadsRunning_ == 0; });
+  }
+  // Then what the store still owes (batches of exchanges that have not ended back to their places,
+  // refused endings, held records), tried while it refuses for the rest of the wait; rows left in
+  // flight are put back by the next start.
+  for (;;) {
+    bool done = writeBackAllInFlight();
+    done = settleAllPending() && done;
+    done = flushHeld() && done;
+    if (done || std::chrono::steady_clock::now() - start >= wait) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  {
+    std::lock_guard<std::mutex> lock(heldMutex_);
+    if (const int lost = static_cast<int>(held_.size()) + droppedRecords_)
+      engineLog("KXService: %d records are not kept: the queue did not take them (%d held at exit, %d dropped "
+                "beyond the %zu held).",
+                lost, static_cast<int>(held_.size()), droppedRecords_, kMaxHeld);
+  }
+  finishThreads(transport);
+}
+
+void KXService::finishThreads(KXSpeedServer* transport) {
+  std::lock_guard<std::mutex> lock(threadsMutex_);
+  const bool idle = threadsRunning_ == 0;
   reapThreadsLocked();
   if (!idle) {
     // Stuck where nothing can interrupt it (a name lookup): it keeps the service alive, and the
@@ -407,7 +432,7 @@ bool KXService::settle(InFlight& entry) {
         putBack(*entry.request, entry.batch);
         break;
       case Settle::Restore:
-        database_->restoreInFlight(entry.batch);
+        restore(entry);
         break;
     }
     return true;
@@ -448,13 +473,20 @@ void KXService::putBack(const KXRequest& request, std::int64_t batch) {
   });
 }
 
+void KXService::restore(const InFlight& entry) {
+  // A batch whose file was moved aside as damaged left its rows there: they go into the fresh
+  // queue from the request, behind the records stored since.
+  if (database_->restoreInFlight(entry.batch) == 0 && database_->batchOutlivedItsFile(entry.batch))
+    putBack(*entry.request, 0);
+}
+
 bool KXService::writeBackAllInFlight() {
   std::lock_guard<std::mutex> lock(inFlightMutex_);
   bool done = true;
   for (auto& [request, entry] : inFlight_) {
     if (entry.writtenBack || entry.pending != Settle::None) continue;
     try {
-      database_->restoreInFlight(entry.batch);
+      restore(entry);
       entry.writtenBack = true;
     } catch (const std::exception& e) {
       if (!KXIsStoreBusy(e)) engineLog("KXService: %s", e.what());
@@ -492,7 +524,8 @@ void KXService::failedToCompleteRequest(KXRequest* request, KXError* error) {
       if (entry.writtenBack) {
         inFlight_.erase(it);
       } else {
-        entry.pending = Settle::PutBack;
+        // An exchange that termination cancelled goes back to its place, as written back.
+        entry.pending = stopping_ ? Settle::Restore : Settle::PutBack;
         if (settle(entry)) inFlight_.erase(it);
       }
     } else {
@@ -606,8 +639,8 @@ void KXService::waitForLocationToRequestAdUsingLocation(bool usingLocation) {
   try {
     request = takeBatch(ad);
   } catch (const std::exception& e) {
-    if (!KXIsStoreBusy(e)) throw;
-    request = make<KXRequest>(std::vector<Ref<KXRecord>>{ad});  // the store is in use: the ad alone
+    if (!KXIsStoreBusy(e)) engineLog("KXService: %s", e.what());
+    request = make<KXRequest>(std::vector<Ref<KXRecord>>{ad});  // the store refused: the ad alone
   }
   Ref<KXResponse> response;
   try {

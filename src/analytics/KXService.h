@@ -18,17 +18,22 @@
 // it puts back rows left in flight by earlier processes, and only while no other instance is
 // running. Any other instance logs and uploads as usual and puts back only batches it took itself.
 //
-// A record that meets a store in use elsewhere is held in memory (up to kMaxHeld, the oldest kept)
-// and written, in order, at the next use of the store that finds it free; the main thread never
-// waits more than about KXDatabase::kPatience twice over for the store.
+// A record the store does not take (in use elsewhere, or refusing: a full disk, an I/O error, a
+// read-only file, a damaged file being replaced) is held in memory (up to kMaxHeld, the oldest
+// kept) and written, in order, at the next use of the store that takes it; the main thread never
+// waits more than about KXDatabase::kPatience twice over for the store. Nothing is forgotten on a
+// store call that raised: held records and batch endings are tried again until they committed.
+// What is still held at termination, and what the bound dropped, is counted in one log line.
 //
-// At termination the upload and ad threads still running are cancelled and joined, at most
-// kTerminationWait in all, after batches in flight were written back.
+// At termination the upload and ad threads still running are cancelled first and given up to half
+// of kTerminationWait to end; only then are batches still in flight written back, so that no
+// answer can arrive for a batch already back in the queue.
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <exception>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -186,6 +191,8 @@ class KXService final : public Object,
   void writeBackInFlight(KXRequest* request);
   // Termination: every batch still in flight goes back to its place; true when all did.
   bool writeBackAllInFlight();
+  // Puts the entry's batch back in its place (from the request when its file was replaced).
+  void restore(const InFlight& entry);
   // Ends the entry of the request the given way, now if the store takes it, else at a later tick.
   void settleInFlight(KXRequest* request, Settle how);
   // Runs the entry's pending statement; true once it committed. Needs inFlightMutex_.
@@ -199,11 +206,15 @@ class KXService final : public Object,
   void writeRecord(const Held& held);
   // Writes the held records; true when none is left.
   bool flushHeld();
+  // After a write of the held records failed, and after one committed. Need heldMutex_.
+  void heldRefused(const std::exception& e);
+  void heldWritten();
   // The owner puts back rows other processes left in flight, once, when the store is free and no
   // other instance is running.
   void recoverIfOwner();
-  // Cancels the exchanges and ad waits still running and joins their threads, until the deadline.
-  void stopThreads(std::chrono::steady_clock::time_point deadline);
+  // Joins the upload and ad threads that ended since termination cancelled them; lets exchanges
+  // run again when none is left.
+  void finishThreads(KXSpeedServer* transport);
   void reapThreadsLocked();
   void detachFromRunLoop();
 
@@ -235,6 +246,8 @@ class KXService final : public Object,
   mutable std::mutex heldMutex_;  // taken before the store's lock, never with inFlightMutex_
   std::deque<Held> held_;
   bool toldHeldFull_ = false;
+  bool toldStoreRefused_ = false;
+  int droppedRecords_ = 0;  // beyond kMaxHeld
 
   platform::FileLock ownerLock_;
   std::string usersLockPath_;

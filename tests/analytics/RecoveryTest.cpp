@@ -7,11 +7,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "core/Log.h"
 #include "platform/Notifications.h"
 #include "analytics/ServiceTestSupport.h"
 
@@ -60,6 +63,51 @@ TEST_F(RecoveryTest, TerminationWritesTheBatchInFlightBackToItsPlace) {
   EXPECT_TRUE(receivedActions().empty());
   EXPECT_EQ(queue().size(), 7u);
   EXPECT_TRUE(inFlightRows().empty());
+}
+
+TEST_F(RecoveryTest, AnAnswerArrivingWhileTerminationWritesBackLeavesTheBatchInOnePlace) {
+  storeActions(5, "r");
+  GateFlagReader& gate = holdExchanges();
+  service()->startAnalysisUsingLocation(false);
+  ASSERT_TRUE(gate.waitUntilEntered(1));
+  // A record held while another connection had the file, which the store then refuses: the exit
+  // keeps trying it for a while after the batch was written back.
+  sqlite3* other = nullptr;
+  ASSERT_EQ(sqlite3_open(databasePath().c_str(), &other), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+  service()->logAction("refused");
+  sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+  ASSERT_EQ(service()->heldRecords(), 1);
+  ASSERT_EQ(sqlite3_exec(other,
+                         "CREATE TRIGGER refuse BEFORE INSERT ON items WHEN NEW.action = 'refused' BEGIN "
+                         "SELECT abs(CASE WHEN NEW.action = 'refused' THEN -9223372036854775808 ELSE 0 END); END",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(other);
+
+  // The answer to the batch's exchange can come as soon as the batch is back in the queue.
+  std::thread answer([&] {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (queue().empty() || queue().front().action != "r0") {
+      if (std::chrono::steady_clock::now() > end) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    gate.open();
+  });
+  LogCapture log;
+  postTerminate();
+  answer.join();
+  ASSERT_TRUE(service()->waitForThreads(10.0));
+
+  const auto got = receivedActions();
+  const auto queued = queueActions();
+  for (const std::string name : {"r0", "r1", "r2", "r3", "r4"})
+    EXPECT_EQ(std::count(got.begin(), got.end(), name) + std::count(queued.begin(), queued.end(), name), 1) << name;
+  EXPECT_TRUE(inFlightRows().empty());
+  // What the store never took is counted once: the refused record and the stop logged behind it.
+  int told = 0;
+  for (const std::string& line : log.lines()) told += line.find("2 records are not kept") != std::string::npos;
+  EXPECT_EQ(told, 1) << ::testing::PrintToString(log.lines());
 }
 
 TEST_F(RecoveryTest, AnExchangeThatFailsAfterTerminationPutsNothingBackTwice) {
