@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <atomic>
 #include <csignal>
 #include <cmath>
 #include <cstdio>
@@ -15,16 +16,21 @@
 namespace peckish::platform {
 namespace {
 
-volatile std::sig_atomic_t gStopSignal = 0;
+// Set by the signal handler, read by the main thread between turns of the loop. A handler may touch
+// only a lock-free atomic (or a volatile sig_atomic_t): anything that could take a lock is unsafe.
+std::atomic<bool> gStopSignal{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "the stop flag is written from a signal handler");
 
-void onStopSignal(int sig) { gStopSignal = sig; }
+void onStopSignal(int) { gStopSignal.store(true, std::memory_order_relaxed); }
 
 // SIGINT and SIGTERM end the application as closing its window does, while run() turns the loop.
-// A second signal finds the previous disposition back (SA_RESETHAND) and ends the process at once.
+// SA_RESETHAND puts the default action back once the handler has run (not the disposition this
+// replaced), so the same signal sent again ends the process at once, as the default action does;
+// run() restores the previous dispositions when it returns.
 class StopSignals {
  public:
   StopSignals() {
-    gStopSignal = 0;
+    gStopSignal.store(false);
     struct sigaction sa{};
     sa.sa_handler = onStopSignal;
     sigemptyset(&sa.sa_mask);
@@ -38,7 +44,7 @@ class StopSignals {
   }
   StopSignals(const StopSignals&) = delete;
   StopSignals& operator=(const StopSignals&) = delete;
-  static bool received() { return gStopSignal != 0; }
+  static bool received() { return gStopSignal.load(std::memory_order_relaxed); }
 
  private:
   struct sigaction previousInt_{};
