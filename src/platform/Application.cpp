@@ -9,6 +9,7 @@
 
 #include "core/Log.h"
 #include "platform/Display.h"
+#include "platform/Http.h"
 #include "platform/Image.h"
 #include "platform/Notifications.h"
 #include "platform/Paths.h"
@@ -132,6 +133,9 @@ int Application::run(ApplicationDelegate* delegate, const Options& options) {
 void Application::terminate() {
   if (terminated_) return;
   terminated_ = true;
+  // Exchanges on workers (a score on its way) are given up first: they cannot hold up the exit.
+  if (!HttpExchange::cancelAll(kExchangeExitWait))
+    engineLog("%d exchanges still running at exit", HttpExchange::running());
   writeScreenshot();
   if (delegate_) delegate_->applicationWillTerminate(*this);
   NotificationCenter::defaultCenter().post(kApplicationWillTerminateNotification, this);
