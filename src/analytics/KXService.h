@@ -92,7 +92,8 @@ class KXService final : public Object,
   static constexpr int kStaleAge = 300;                // seconds
   static constexpr double kLocationWaitTimeout = 30.0;
   static constexpr std::size_t kMaxHeld = 100;         // records held while the store is in use
-  static constexpr double kTerminationWait = 1.0;      // seconds
+  // Seconds; a signal must end the whole application within 1.5 s, this wait included.
+  static constexpr double kTerminationWait = 0.75;
 
   // Class-level credentials; set by the host before the service is used.
   static void setApplicationKey(std::string key, std::string secret);

@@ -60,7 +60,10 @@ GameNode::GameNode() {
   logAnalyticsAction("startGame");
 }
 
-GameNode::~GameNode() = default;
+GameNode::~GameNode() {
+  // A send still on its way has no one to come back to.
+  if (scoreSend_) scoreSend_->cancel();
+}
 
 void GameNode::onEnter() {
   Layer::onEnter();

@@ -27,6 +27,7 @@
 #include "core/Object.h"
 #include "engine/Layer.h"
 #include "math/Vec2.h"
+#include "platform/Http.h"
 
 namespace peckish {
 
@@ -84,10 +85,17 @@ class GameNode : public Layer {
   void textFieldDidEndEditing(Object* field);
   // Escape in the name field: the field goes away, nothing is stored or sent.
   void textFieldDidCancel(Object* field);
-  // Posts the score to the high-score server. Saved (a 2xx status with a body): the menu with the
-  // high-score page; otherwise (no answer, an empty one or a refusal) the error alert, and the
-  // score stays on the stopped game screen.
+  // Posts the score to the high-score server from a worker (platform::HttpExchange), while a
+  // "Sending..." alert stands over the game, which is drawn on. Its Cancel (or Escape) gives the
+  // wait up and brings the game-over dialog back, the score and the name kept for another try.
+  // The answer arrives through scoreSent. One send at a time.
   void saveHighScore();
+  // The answer. Saved (a 2xx status with a body): the menu with the high-score page; otherwise (no
+  // answer, an empty one or a refusal) the error alert, and the score stays on the stopped game
+  // screen.
+  void scoreSent(const platform::HttpResponse& response);
+  // True from saveHighScore until the answer arrived or the send was given up.
+  bool isSendingScore() const;
   // The main menu with the high-score page open.
   void showHighScores();
   // Leaves the game for the main menu.
@@ -97,6 +105,8 @@ class GameNode : public Layer {
   void setGameOverAlert(Ref<Object> alert) { gameOverAlert_ = std::move(alert); }
   Object* restartAlert() const { return restartAlert_.get(); }
   void setRestartAlert(Ref<Object> alert) { restartAlert_ = std::move(alert); }
+  Object* sendingAlert() const { return sendingAlert_.get(); }
+  void setSendingAlert(Ref<Object> alert) { sendingAlert_ = std::move(alert); }
   Object* errorAlert() const { return errorAlert_.get(); }
   void setErrorAlert(Ref<Object> alert) { errorAlert_ = std::move(alert); }
   Object* highScoreTextField() const { return highScoreTextField_.get(); }
@@ -113,6 +123,8 @@ class GameNode : public Layer {
   Ref<Object> gameOverAlert_;
   Ref<Object> restartAlert_;
   Ref<Object> errorAlert_;
+  Ref<Object> sendingAlert_;
+  Ref<platform::HttpExchange> scoreSend_;
   std::vector<Ref<SpriteZ>> childrenToAdd_;
   float timeFromLastTick_ = 0.f;
   State* state_ = nullptr;

@@ -107,6 +107,11 @@ void GameNode::alertViewClickedButtonAtIndex(Object* alert, int index) {
       if (!field->superview()) director->addSubview(field);
       field->becomeFirstResponder();
     }
+  } else if (alert && alert == sendingAlert()) {
+    // Cancel: the wait is given up; the name was stored and the score stays for another try.
+    if (scoreSend_) scoreSend_->cancel();
+    scoreSend_ = nullptr;
+    if (auto* gameOver = dynamic_cast<ui::AlertView*>(gameOverAlert())) gameOver->show();
   } else if (alert && alert == restartAlert()) {
     Director* director = Director::sharedDirector();
     if (director) director->resume();
@@ -142,6 +147,7 @@ void GameNode::textFieldDidCancel(Object* field) {
 }
 
 void GameNode::saveHighScore() {
+  if (isSendingScore()) return;
   const std::string payload = scorePayload(username().value_or(""), state()->score());
   engineLog("Payload: %s", payload.c_str());
   platform::HttpRequest request;
@@ -150,7 +156,23 @@ void GameNode::saveHighScore() {
   request.headers.emplace_back("Content-Type", "application/x-www-form-urlencoded");
   request.body = payload;
   request.timeoutSeconds = kHighScoreTimeout;
-  const platform::HttpResponse response = platform::httpSend(request);
+  scoreSend_ =
+      platform::HttpExchange::start(std::move(request), platform::HttpExchange::Done(this, &GameNode::scoreSent));
+  // The wait, in front of the game; Escape answers Cancel.
+  Ref<ui::AlertView> alert = ui::AlertView::create("Sending...", "Your score is on its way to the high-score table.",
+                                                   ui::AlertView::Delegate(this, &GameNode::alertViewClickedButtonAtIndex));
+  alert->setCancelButtonIndex(alert->addButtonWithTitle("Cancel"));
+  setSendingAlert(alert);
+  alert->show();
+}
+
+bool GameNode::isSendingScore() const { return scoreSend_ && scoreSend_->isPending(); }
+
+void GameNode::scoreSent(const platform::HttpResponse& response) {
+  Ref<GameNode> keep(this);
+  scoreSend_ = nullptr;
+  if (auto* sending = dynamic_cast<ui::AlertView*>(sendingAlert()); sending && sending->isVisible())
+    sending->removeFromSuperview();
   // A refusal (any status outside 2xx) is as much a failure as no answer at all.
   const bool refused = response.status < 200 || response.status > 299;
   if (response.body.empty() || refused) {

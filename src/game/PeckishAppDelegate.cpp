@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <utility>
 
 #include "analytics/Analytics.h"
 #include "audio/AudioMute.h"
@@ -23,6 +24,7 @@
 #include "platform/Config.h"
 #include "platform/Settings.h"
 #include "platform/Window.h"
+#include "ui/AlertView.h"
 #include "ui/Banner.h"
 #include "ui/Overlay.h"
 
@@ -70,7 +72,8 @@ PeckishAppDelegate::PeckishAppDelegate(const platform::Options& options) : optio
 
 PeckishAppDelegate::~PeckishAppDelegate() {
   if (bot_) bot_->stop();
-  if (userPaused_) liftPlayerPause();
+  // On the way out: the banner and the touch block go, the music stays held.
+  if (userPaused_) liftPlayerPause(false);
   if (platform::Display* d = platform::Display::shared()) {
     d->removeKeyListener(this);
     d->setSettingsObserver({});
@@ -167,13 +170,20 @@ void PeckishAppDelegate::runFirstScene(platform::Application& app) {
 }
 
 void PeckishAppDelegate::applicationWillResignActive(platform::Application&) {
-  if (Director::exists()) Director::sharedDirector()->pause();
+  if (!Director::exists()) return;
+  Director* director = Director::sharedDirector();
+  // A pause already in place (the restart dialog's, the player's) is not the focus's to lift.
+  if (director->isPaused()) return;
+  director->pause();
+  focusPaused_ = true;
 }
 
 void PeckishAppDelegate::applicationDidBecomeActive(platform::Application&) {
-  if (!Director::exists()) return;
-  // The player's own pause outlasts the focus: only P lifts it.
+  if (!std::exchange(focusPaused_, false) || !Director::exists()) return;
+  // Someone else's pause may have come meanwhile; it outlasts the focus.
   if (userPaused_) return;
+  if (GameNode* game = runningGame())
+    if (auto* restart = dynamic_cast<ui::AlertView*>(game->restartAlert()); restart && restart->isVisible()) return;
   Director::sharedDirector()->resume();
 }
 
@@ -288,10 +298,10 @@ bool PeckishAppDelegate::pauseGame() {
   return true;
 }
 
-void PeckishAppDelegate::liftPlayerPause() {
+void PeckishAppDelegate::liftPlayerPause(bool resumeMusic) {
   userPaused_ = false;
   if (Director::exists()) Director::shared()->setTouchesBlocked(false);
-  if (BackgroundSoundManager* m = music()) m->resume();
+  if (BackgroundSoundManager* m = music(); m && resumeMusic) m->resume();
   if (pauseBanner_) pauseBanner_->dismiss();
 }
 

@@ -7,10 +7,11 @@
 // panel; then the first scene: the main menu, or a game straight away with --play, or an engine
 // demo with --demo NAME. --mute silences the audio, --autoplay starts the bot.
 //
-// Afterwards: losing the foreground (focus, or the window minimised) pauses the Director, regaining
-// it resumes it (also behind the restart dialog), but never lifts the player's own pause;
-// termination stops the analytics once. switchTo lays a view (the web page) over the game,
-// switchBack takes it away.
+// Afterwards: losing the foreground (focus, or the window minimised) pauses a running Director, and
+// regaining it lifts only that pause: a game already paused behind the restart dialog or by the
+// player (P) stays paused, so no clock runs out behind a dialog the player has not answered.
+// Termination stops the analytics once; quitting while paused leaves the music held.
+// switchTo lays a view (the web page) over the game, switchBack takes it away.
 //
 // Keys (dialogs on screen are asked first): Escape in a game opens the restart dialog, M toggles
 // the audio mute (remembered, as the display's fullscreen and scale are: platform/Settings.h
@@ -105,8 +106,9 @@ class PeckishAppDelegate : public platform::ApplicationDelegate, public platform
 
  private:
   void runFirstScene(platform::Application& app);
-  // Ends the player's pause without resuming the Director.
-  void liftPlayerPause();
+  // Ends the player's pause without resuming the Director; the music too unless the application
+  // is on its way out.
+  void liftPlayerPause(bool resumeMusic = true);
 
   platform::Options options_;
   SoundEffectManager* sfx_ = nullptr;
@@ -121,6 +123,7 @@ class PeckishAppDelegate : public platform::ApplicationDelegate, public platform
   bool launched_ = false;
   bool terminated_ = false;
   bool userPaused_ = false;
+  bool focusPaused_ = false;  // the Director paused by the loss of the foreground
 };
 
 }  // namespace peckish

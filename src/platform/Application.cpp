@@ -2,12 +2,14 @@
 
 #include <SDL.h>
 
+#include <atomic>
 #include <csignal>
 #include <cmath>
 #include <cstdio>
 
 #include "core/Log.h"
 #include "platform/Display.h"
+#include "platform/Http.h"
 #include "platform/Image.h"
 #include "platform/Notifications.h"
 #include "platform/Paths.h"
@@ -15,16 +17,21 @@
 namespace peckish::platform {
 namespace {
 
-volatile std::sig_atomic_t gStopSignal = 0;
+// Set by the signal handler, read by the main thread between turns of the loop. A handler may touch
+// only a lock-free atomic (or a volatile sig_atomic_t): anything that could take a lock is unsafe.
+std::atomic<bool> gStopSignal{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "the stop flag is written from a signal handler");
 
-void onStopSignal(int sig) { gStopSignal = sig; }
+void onStopSignal(int) { gStopSignal.store(true, std::memory_order_relaxed); }
 
 // SIGINT and SIGTERM end the application as closing its window does, while run() turns the loop.
-// A second signal finds the previous disposition back (SA_RESETHAND) and ends the process at once.
+// SA_RESETHAND puts the default action back once the handler has run (not the disposition this
+// replaced), so the same signal sent again ends the process at once, as the default action does;
+// run() restores the previous dispositions when it returns.
 class StopSignals {
  public:
   StopSignals() {
-    gStopSignal = 0;
+    gStopSignal.store(false);
     struct sigaction sa{};
     sa.sa_handler = onStopSignal;
     sigemptyset(&sa.sa_mask);
@@ -38,7 +45,7 @@ class StopSignals {
   }
   StopSignals(const StopSignals&) = delete;
   StopSignals& operator=(const StopSignals&) = delete;
-  static bool received() { return gStopSignal != 0; }
+  static bool received() { return gStopSignal.load(std::memory_order_relaxed); }
 
  private:
   struct sigaction previousInt_{};
@@ -126,6 +133,9 @@ int Application::run(ApplicationDelegate* delegate, const Options& options) {
 void Application::terminate() {
   if (terminated_) return;
   terminated_ = true;
+  // Exchanges on workers (a score on its way) are given up first: they cannot hold up the exit.
+  if (!HttpExchange::cancelAll(kExchangeExitWait))
+    engineLog("%d exchanges still running at exit", HttpExchange::running());
   writeScreenshot();
   if (delegate_) delegate_->applicationWillTerminate(*this);
   NotificationCenter::defaultCenter().post(kApplicationWillTerminateNotification, this);

@@ -16,10 +16,13 @@
 // the application terminates.
 //
 // terminate() (also reached by closing the window, and by SIGINT or SIGTERM while run() turns the
-// loop) runs once: it writes the screenshot, calls
-// applicationWillTerminate, posts kApplicationWillTerminateNotification and stops the run loop;
-// run() then returns and the process ends by returning from main. Window focus lost / gained call
-// applicationWillResignActive / applicationDidBecomeActive (each only on an actual change).
+// loop) runs once: it gives up the HTTP exchanges running on workers (waiting for them at most
+// kExchangeExitWait), writes the screenshot, calls applicationWillTerminate, posts
+// kApplicationWillTerminateNotification and stops the run loop; run() then returns and the process
+// ends by returning from main. A signal ends the run within 1.5 s: the loop sees it within a frame,
+// and what termination waits for (the exchanges, the analytics' exit wait) stays well inside that.
+// Window focus lost / gained call applicationWillResignActive / applicationDidBecomeActive (each
+// only on an actual change).
 #include <string>
 #include <vector>
 
@@ -59,6 +62,9 @@ class Application : public Object, public Singleton<Application> {
   // could be reached, or when the requested screenshot could not be written). Without --scale
   // the window is kept within the desktop; the window icon is the resource "Icon.png".
   int run(ApplicationDelegate* delegate, const Options& options);
+
+  // The longest terminate() waits for exchanges on workers to end once given up.
+  static constexpr double kExchangeExitWait = 0.2;  // seconds
 
   // Ends the application (see above). Safe to call more than once and before run().
   void terminate();

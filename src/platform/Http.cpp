@@ -2,9 +2,15 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <mutex>
+#include <system_error>
+#include <thread>
 
 #include "core/Log.h"
+#include "platform/RunLoop.h"
 
 namespace peckish::platform {
 namespace {
@@ -124,6 +130,80 @@ HttpResponse httpSend(const HttpRequest& req) {
   if (headers) curl_slist_free_all(headers);
   curl_easy_cleanup(c);
   return res;
+}
+
+namespace {
+// The exchanges whose worker runs. Never destroyed: a worker given up at exit may end after main
+// has returned.
+struct Workers {
+  std::mutex mutex;
+  std::condition_variable idle;
+  std::vector<HttpExchange*> running;  // each kept alive by its worker
+};
+Workers& workers() {
+  static Workers* w = new Workers;
+  return *w;
+}
+}  // namespace
+
+HttpExchange::HttpExchange(HttpRequest request, Done done) : request_(std::move(request)), done_(done) {
+  request_.cancel = &cancelled_;
+}
+
+HttpExchange::~HttpExchange() = default;
+
+Ref<HttpExchange> HttpExchange::start(HttpRequest request, Done done) {
+  Ref<HttpExchange> exchange(new HttpExchange(std::move(request), done));
+  Workers& w = workers();
+  {
+    std::lock_guard<std::mutex> lock(w.mutex);
+    w.running.push_back(exchange.get());
+  }
+  try {
+    std::thread([exchange] { exchange->work(); }).detach();
+  } catch (const std::system_error& e) {
+    {
+      std::lock_guard<std::mutex> lock(w.mutex);
+      w.running.erase(std::find(w.running.begin(), w.running.end(), exchange.get()));
+    }
+    // No worker: the answer is a failed exchange, handed over as any other.
+    exchange->response_.error = std::string("could not start a transfer: ") + e.what();
+    RunLoop::main().post([exchange] { exchange->deliver(); });
+  }
+  return exchange;
+}
+
+void HttpExchange::work() {
+  HttpResponse response = httpSend(request_);
+  if (!isCancelled()) {
+    response_ = std::move(response);
+    Ref<HttpExchange> self(this);
+    RunLoop::main().post([self] { self->deliver(); });
+  }
+  Workers& w = workers();
+  std::lock_guard<std::mutex> lock(w.mutex);
+  w.running.erase(std::find(w.running.begin(), w.running.end(), this));
+  w.idle.notify_all();
+}
+
+void HttpExchange::deliver() {
+  if (delivered_ || isCancelled()) return;
+  delivered_ = true;
+  const Done done = std::exchange(done_, Done{});
+  if (done) done(response_);
+}
+
+bool HttpExchange::cancelAll(double seconds) {
+  Workers& w = workers();
+  std::unique_lock<std::mutex> lock(w.mutex);
+  for (HttpExchange* exchange : w.running) exchange->cancel();
+  return w.idle.wait_for(lock, std::chrono::duration<double>(seconds), [&w] { return w.running.empty(); });
+}
+
+int HttpExchange::running() {
+  Workers& w = workers();
+  std::lock_guard<std::mutex> lock(w.mutex);
+  return static_cast<int>(w.running.size());
 }
 
 std::string formUrlEncode(const std::string& text) {

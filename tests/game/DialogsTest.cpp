@@ -1,5 +1,12 @@
 // Game over, restart, the name field and the score submission, against a real local server.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
 
 #include "ShellTestSupport.h"
 #include "core/Log.h"
@@ -31,15 +38,67 @@ class DialogsTest : public ShellTest {
     endGame();
     ASSERT_NE(alert(), nullptr);
   }
-  // Submits the score under a name through the game layer as the field would.
+  // Submits the score under a name through the game layer as the field would, and waits for the
+  // answer.
   void submit(const std::string& name, int score) {
     State::sharedState()->setScore(score);
     game()->setUsername(name);
     game()->saveHighScore();
+    ASSERT_TRUE(awaitScoreSent());
   }
 
   std::unique_ptr<devserver::DevServer> server;
   std::unique_ptr<ScopedEnv> serverEnv;
+};
+
+// A server on 127.0.0.1 that takes every connection (the system completes it) and never answers.
+class SilentServer {
+ public:
+  SilentServer() {
+    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    ok_ = fd_ >= 0 && ::bind(fd_, reinterpret_cast<sockaddr*>(&a), len) == 0 && ::listen(fd_, 8) == 0 &&
+          ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len) == 0;
+    port_ = ntohs(a.sin_port);
+  }
+  ~SilentServer() {
+    for (int c : taken_) ::close(c);
+    if (fd_ >= 0) ::close(fd_);
+  }
+  bool ok() const { return ok_; }
+  std::string baseUrl() const { return "http://127.0.0.1:" + std::to_string(port_); }
+  // Takes the next connection and reads what the client sent until it hangs up; false when no
+  // connection came, or the client did not hang up, within `seconds`.
+  bool nextClientHangsUpWithin(double seconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    auto left = [&] {
+      return static_cast<int>(std::max<long long>(0, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                         deadline - std::chrono::steady_clock::now())
+                                                         .count()));
+    };
+    pollfd p{fd_, POLLIN, 0};
+    if (::poll(&p, 1, left()) != 1) return false;
+    const int c = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+    if (c < 0) return false;
+    taken_.push_back(c);
+    char buf[4096];
+    for (;;) {
+      pollfd q{c, POLLIN, 0};
+      if (::poll(&q, 1, left()) != 1) return false;
+      const ssize_t n = ::recv(c, buf, sizeof buf, 0);
+      if (n == 0) return true;
+      if (n < 0) return false;
+    }
+  }
+
+ private:
+  int fd_ = -1;
+  int port_ = 0;
+  bool ok_ = false;
+  std::vector<int> taken_;
 };
 
 TEST(ScorePayload, NamesOfLettersAndDigitsGoOutUnchanged) {
@@ -145,6 +204,7 @@ TEST_F(DialogsTest, TheFieldTakesNoLongerANameThanTheServerDoes) {
   ASSERT_NE(ui::TextField::current(), nullptr);
   EXPECT_EQ(ui::TextField::current()->text(), std::string(250, 'A') + euro + euro);  // 256 bytes
   key(platform::Key::Return);
+  ASSERT_TRUE(awaitScoreSent());
   const auto rows = server->store().scores();
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0].player.size(), 256u);
@@ -163,6 +223,7 @@ TEST_F(DialogsTest, ANameIsStoredSubmittedAndLeadsToTheHighScorePage) {
   EXPECT_EQ(ui::TextField::current(), nullptr);
   EXPECT_EQ(static_cast<ui::TextField*>(game()->highScoreTextField())->superview(), nullptr);
   EXPECT_EQ(platform::UserDefaults::standard().stringForKey("username"), "Ann");
+  ASSERT_TRUE(awaitScoreSent());
   const auto rows = server->store().scores();
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0].gid, 3);
@@ -185,6 +246,7 @@ TEST_F(DialogsTest, TheStoredNameComesBackAfterARestart) {
   tapButton(alert(), 1);
   type("Ann");
   key(platform::Key::Return);
+  ASSERT_TRUE(awaitScoreSent());
   ASSERT_EQ(server->store().scores().size(), 1u);
 
   // A new start of the application with the same config folder.
@@ -204,6 +266,7 @@ TEST_F(DialogsTest, AnEmptyNameIsStoredAndSentAsAnEmptyField) {
   tapButton(alert(), 1);
   LogCapture log;
   key(platform::Key::Return);
+  ASSERT_TRUE(awaitScoreSent());
   EXPECT_EQ(platform::UserDefaults::standard().stringForKey("username"), "");
   EXPECT_TRUE(log.contains("Payload: gid=3&player=&score=42"));
   const auto rows = server->store().scores();
@@ -231,6 +294,7 @@ TEST_F(DialogsTest, NoServerGivesTheErrorAlertExactlyOnce) {
   type("Ann");
   LogCapture log;
   key(platform::Key::Return);
+  ASSERT_TRUE(awaitScoreSent());
   EXPECT_EQ(log.count("No response data!"), 1);
   for (const std::string& line : log.lines()) EXPECT_NE(line.rfind("Response: ", 0), 0u) << line;
   ASSERT_EQ(alertCount(), 1);
@@ -249,6 +313,67 @@ TEST_F(DialogsTest, NoServerGivesTheErrorAlertExactlyOnce) {
   ASSERT_NE(game(), nullptr);
   EXPECT_EQ(State::sharedState()->time(), 0.0);
   EXPECT_EQ(log.count("No response data!"), 1);
+}
+
+TEST_F(DialogsTest, AScoreNeverAnsweredLeavesTheGameDrawingUntilEscapeOrTheEndOfTheApplication) {
+  SilentServer silent;
+  ASSERT_TRUE(silent.ok());
+  ScopedEnv there("PECKISH_HIGHSCORE_URL", silent.baseUrl());
+  for (const bool quit : {false, true}) {
+    SCOPED_TRACE(quit ? "the application ends" : "Escape");
+    gameOver();
+    State::sharedState()->setScore(4321);
+    tapButton(alert(), 1);
+    type("Ann");
+    LogCapture log;
+    const auto sent = std::chrono::steady_clock::now();
+    key(platform::Key::Return);
+    // The key comes straight back (not after the 30 s time-out) with the wait shown over the game.
+    EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::milliseconds(500));
+    ASSERT_EQ(alertCount(), 1);
+    EXPECT_EQ(alert()->title(), "Sending...");
+    // Frames are drawn and presented while the server keeps silent.
+    platform::Display* display = platform::Display::shared();
+    const auto presented = display->presentedFrames();
+    for (int i = 0; i < 10; ++i) {
+      frame(0.05);
+      platform::RunLoop::main().runOnce(0.0);
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_EQ(display->presentedFrames() - presented, 10u);
+    ASSERT_EQ(alertCount(), 1);
+    EXPECT_EQ(alert()->title(), "Sending...");
+
+    const auto ended = std::chrono::steady_clock::now();
+    if (quit) {
+      platform::Application::sharedApplication()->terminate();
+    } else {
+      key(platform::Key::Escape);
+      // The game-over dialog again: the score and the name wait for another try.
+      ASSERT_EQ(alertCount(), 1);
+      EXPECT_EQ(alert()->title(), "Game Over!");
+      EXPECT_EQ(State::sharedState()->score(), 4321);
+      EXPECT_EQ(platform::UserDefaults::standard().stringForKey("username"), "Ann");
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - ended, std::chrono::milliseconds(500));
+    // The exchange is given up at once: the server sees the client hang up.
+    EXPECT_TRUE(silent.nextClientHangsUpWithin(1.0));
+    for (int i = 0; i < 5; ++i) {
+      frame(0.05);
+      platform::RunLoop::main().runOnce(0.0);
+    }
+    EXPECT_EQ(log.count("No response data!"), 0);
+    EXPECT_TRUE(openedURLs().empty());
+    if (!quit) {
+      ASSERT_EQ(alertCount(), 1);
+      tapButton(alert(), 1);  // Send Score once more
+      ASSERT_NE(ui::TextField::current(), nullptr);
+      EXPECT_EQ(ui::TextField::current()->text(), "Ann");
+    }
+    platform::Application::sharedApplication()->setDelegate(nullptr);
+    app.reset();
+    resetEngine();
+  }
 }
 
 TEST_F(DialogsTest, AnEmptyAnswerOrARefusalIsAFailureAndAnyOtherAnswerASuccess) {

@@ -56,6 +56,7 @@ TEST_F(ShellEndToEndTest, AGameFromTheMenuToTheHighScoreTable) {
   EXPECT_EQ(ui::TextField::current()->text(), "");
   type("Ann");
   key(platform::Key::Return);
+  ASSERT_TRUE(awaitScoreSent());
 
   const auto rows = server.store().scores();
   ASSERT_EQ(rows.size(), 1u);

@@ -97,30 +97,49 @@ TEST_F(ShellLaunchTest, TerminationStopsTheAnalyticsOnce) {
   EXPECT_EQ(journal, std::vector<std::string>{"analytics stop"});
 }
 
-TEST_F(ShellLaunchTest, FocusLossPausesAndRegainResumesEvenBehindTheRestartDialog) {
-  launch();
-  playFromMenu();
-  platform::Application& application = *platform::Application::sharedApplication();
-  application.resignActive();
-  EXPECT_TRUE(director->isPaused());
-  const double t = State::sharedState()->time();
-  frames(10, 0.1);
-  EXPECT_EQ(State::sharedState()->time(), t);
-  application.becomeActive();
-  EXPECT_FALSE(director->isPaused());
-  frame(0.1);
-  EXPECT_NEAR(State::sharedState()->time(), t - 0.1, 1e-9);
-
-  game()->restartGameDialog();
-  EXPECT_TRUE(director->isPaused());
-  application.resignActive();
-  application.becomeActive();
-  // The clock runs again behind the open dialog.
-  EXPECT_FALSE(director->isPaused());
-  EXPECT_EQ(alertCount(), 1);
-  const double behind = State::sharedState()->time();
-  frame(0.5);
-  EXPECT_NEAR(State::sharedState()->time(), behind - 0.5, 1e-9);
+TEST_F(ShellLaunchTest, RegainingTheFocusLiftsOnlyThePauseLosingItMade) {
+  enum class Held { Nothing, RestartDialog, PlayersPause };
+  const struct Case {
+    const char* what;
+    Held held;
+  } cases[] = {
+      {"a running game", Held::Nothing},
+      {"behind the open restart dialog", Held::RestartDialog},
+      {"paused by the player (P)", Held::PlayersPause},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    launch();
+    playFromMenu();
+    if (c.held == Held::RestartDialog) key(platform::Key::Escape);
+    if (c.held == Held::PlayersPause) key(platform::Key::P);
+    const bool held = c.held != Held::Nothing;
+    EXPECT_EQ(director->isPaused(), held);
+    State* state = State::sharedState();
+    const double t = state->time();
+    // Alt-tab away: the clock stands still.
+    platform::Application& application = *platform::Application::sharedApplication();
+    application.resignActive();
+    EXPECT_TRUE(director->isPaused());
+    frames(10, 0.1);
+    EXPECT_EQ(state->time(), t);
+    // And back: only a game that was running runs again.
+    application.becomeActive();
+    EXPECT_EQ(director->isPaused(), held);
+    frame(0.5);
+    const double back = held ? t : t - 0.5;
+    EXPECT_NEAR(state->time(), back, 1e-9);
+    EXPECT_EQ(alertCount(), c.held == Held::RestartDialog ? 1 : 0);
+    EXPECT_EQ(app->isPlayerPaused(), c.held == Held::PlayersPause);
+    // What made the pause lifts it: "No" (Escape) or P.
+    if (held) key(c.held == Held::RestartDialog ? platform::Key::Escape : platform::Key::P);
+    EXPECT_FALSE(director->isPaused());
+    frame(0.25);
+    EXPECT_NEAR(state->time(), back - 0.25, 1e-9);
+    application.setDelegate(nullptr);
+    app.reset();
+    resetEngine();
+  }
 }
 
 TEST_F(ShellLaunchTest, SwitchToTwiceThenOneSwitchBackLeavesNoPanel) {
@@ -270,6 +289,14 @@ TEST_F(ShellLaunchTest, ThePlayersPauseHoldsEveryTouchAndTheMusicAndOnlyPLiftsIt
   EXPECT_FALSE(director->isPaused());
   keyCode('w');
   EXPECT_TRUE(back->isTouched());
+
+  // Quitting while paused: the music stays held on the way out.
+  key(platform::Key::P);
+  ASSERT_TRUE(music->isPaused());
+  application.terminate();
+  application.setDelegate(nullptr);
+  app.reset();
+  EXPECT_TRUE(music->isPaused());
 }
 
 TEST_F(ShellLaunchTest, KeysTapTheHolesAndScoreAsClicksDo) {

@@ -7,10 +7,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "audio/AudioMute.h"
@@ -185,6 +187,18 @@ class ShellTest : public ::testing::Test {
     menuLayer()->play();
     settle();
     ASSERT_NE(game(), nullptr);
+  }
+  // Turns the run loop (wall clock, up to `seconds`) until the score on its way has come back to
+  // the game; false when it did not.
+  bool awaitScoreSent(double seconds = 20.0) {
+    Ref<GameNode> sending(game());
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (sending && sending->isSendingScore()) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      platform::RunLoop::main().runOnce(0.0);
+    }
+    return true;
   }
   // Runs the game's clock out.
   void endGame() {
