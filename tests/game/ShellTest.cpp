@@ -278,6 +278,7 @@ TEST_F(ShellLaunchTest, KeysTapTheHolesAndScoreAsClicksDo) {
   playFromMenu();
   State* state = State::sharedState();
   state->setFreq(1e9f);
+  clearBoard();  // nothing the game spawned on the way in: every hole below is as the test leaves it
   // A hit: Q is the back row's left hole.
   Rooster* first = place<Rooster>(6);
   place<Rooster>(3);  // in front of it, and in the way of part of it
@@ -354,10 +355,7 @@ TEST_F(ShellLaunchTest, TheLetterBlockTapsByPlaceOnEveryLayoutAndNothingElse) {
     SCOPED_TRACE(c.what);
     display->setFullscreen(false);
     // A rooster in every hole, nothing else on the board.
-    std::vector<Node*> old;
-    for (const auto& e : game()->children())
-      if (dynamic_cast<CharacterSprite*>(e.node.get())) old.push_back(e.node.get());
-    for (Node* n : old) game()->remove(n);
+    clearBoard();
     std::vector<Rooster*> roosters;
     for (int hole = 0; hole < 9; ++hole) roosters.push_back(place<Rooster>(hole));
 

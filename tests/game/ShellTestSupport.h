@@ -147,6 +147,13 @@ class ShellTest : public ::testing::Test {
     d->injectKey(false, platform::Key::Other, code, false, at);
     d->pumpEvents();
   }
+  // Takes every character off the board of the running game (those spawned so far included).
+  void clearBoard() {
+    std::vector<Node*> characters;
+    for (const auto& e : game()->children())
+      if (dynamic_cast<CharacterSprite*>(e.node.get())) characters.push_back(e.node.get());
+    for (Node* c : characters) game()->remove(c);
+  }
   // A character standing fully risen in a hole of the running game, as a spawn would leave it.
   template <class T>
   T* place(int hole) {
