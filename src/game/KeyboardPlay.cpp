@@ -35,24 +35,31 @@ CGPoint groundPoint(GameNode* game, int hole) {
   return candidates[1];
 }
 
+// The hole of a key of the letter block, by where the key sits; -1 for any other key.
+int letterBlockHole(platform::Scancode at) {
+  using platform::Scancode;
+  switch (at) {
+    case Scancode::Z: return 0;
+    case Scancode::X: return 1;
+    case Scancode::C: return 2;
+    case Scancode::A: return 3;
+    case Scancode::S: return 4;
+    case Scancode::D: return 5;
+    case Scancode::Q: return 6;
+    case Scancode::W: return 7;
+    case Scancode::E: return 8;
+    default: return -1;
+  }
+}
+
 }  // namespace
 
 int holeForKey(const platform::KeyEvent& e) {
   if (const int digit = platform::keypadDigit(e)) return digit - 1;
-  if (e.key != platform::Key::Other) return -1;
-  switch (e.code) {
-    case 'z': return 0;
-    case 'x': return 1;
-    case 'c': return 2;
-    case 'a': return 3;
-    case 's': return 4;
-    case 'd': return 5;
-    case 'q': return 6;
-    case 'w': return 7;
-    case 'e': return 8;
-    default: return -1;
-  }
+  return letterBlockHole(e.scancode);
 }
+
+bool inLetterBlock(const platform::KeyEvent& e) { return letterBlockHole(e.scancode) >= 0; }
 
 void tapHole(GameNode* game, int hole) {
   if (!game || hole < 0 || hole >= static_cast<int>(Positions::kCount)) return;

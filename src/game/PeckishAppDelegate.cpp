@@ -251,6 +251,13 @@ GameNode* PeckishAppDelegate::runningGame() {
 bool PeckishAppDelegate::keyDown(const platform::KeyEvent& e) {
   using platform::Key;
   if (e.repeat || e.ctrl || e.alt) return false;
+  // In a game the letter block only taps, whatever letter the layout types with its keys.
+  if (inLetterBlock(e)) {
+    if (GameNode* game = runningGame()) {
+      tapHole(game, holeForKey(e));
+      return true;
+    }
+  }
   switch (e.key) {
     case Key::M:
       platform::rememberMute(toggleAudioMuted());

@@ -48,6 +48,10 @@ ContentRect layoutContent(int w, int h, bool fullscreen) {
   return r;
 }
 
+// A Scancode is SDL's scancode number as it is.
+static_assert(static_cast<int>(Scancode::A) == SDL_SCANCODE_A && static_cast<int>(Scancode::Z) == SDL_SCANCODE_Z &&
+              SDL_SCANCODE_Z - SDL_SCANCODE_A == 25);
+
 Key keyFor(SDL_Keycode code) {
   switch (code) {
     case SDLK_ESCAPE: return Key::Escape;
@@ -605,6 +609,7 @@ void Display::handleEvent(const void* raw) {
       KeyEvent k;
       k.code = e.key.keysym.sym;
       k.key = keyFor(e.key.keysym.sym);
+      k.scancode = static_cast<Scancode>(e.key.keysym.scancode);
       k.repeat = e.key.repeat != 0;
       k.shift = (e.key.keysym.mod & KMOD_SHIFT) != 0;
       k.ctrl = (e.key.keysym.mod & KMOD_CTRL) != 0;
@@ -756,12 +761,13 @@ int keypadDigit(const KeyEvent& e) {
   return e.code - SDLK_KP_1 + 1;
 }
 
-void Display::injectKey(bool down, Key key, int code, bool ctrl) {
+void Display::injectKey(bool down, Key key, int code, bool ctrl, Scancode scancode) {
   SDL_Event e{};
   e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
   e.key.windowID = SDL_GetWindowID(static_cast<SDL_Window*>(window_));
   e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
   e.key.keysym.sym = key == Key::Other ? static_cast<SDL_Keycode>(code) : codeFor(key);
+  e.key.keysym.scancode = static_cast<SDL_Scancode>(scancode);
   e.key.keysym.mod = ctrl ? KMOD_LCTRL : KMOD_NONE;
   SDL_PushEvent(&e);
 }

@@ -25,7 +25,7 @@
 // Events: pumpEvents() (installed as the run loop's event pump by attachToRunLoop) turns mouse
 // and finger input into touches for the key window (platform/Window.h), focus changes, minimising
 // and restoring, and window close into application life-cycle calls (platform/Application.h), and
-// keys into KeyListener calls. F11 and F toggle fullscreen, Ctrl + and Ctrl - step the window scale
+// keys into KeyListener calls (each with what it types and where it sits, see KeyEvent). F11 and F toggle fullscreen, Ctrl + and Ctrl - step the window scale
 // (windowed, within the desktop's usable area), unless a key listener took the key.
 //
 // Window scale: DisplayOptions::scale 0 opens the largest whole scale whose window fits the
@@ -55,9 +55,18 @@ struct DisplayOptions {
 // Keys the game reacts to; every other key arrives as Key::Other with its code.
 enum class Key { Other, Escape, Return, Backspace, Tab, Space, Left, Right, Up, Down, F, M, P, F11 };
 
+// Where a key sits on the keyboard, whatever letter the layout gives it: the key's USB usage
+// number (the numbers SDL's scancodes use). The letter keys are named as a US keyboard prints
+// them, A to Z in order; any other key arrives as its number, Unknown when there is none.
+enum class Scancode : int {
+  Unknown = 0,
+  A = 4, B, C, D, E, F, G, H, I, J, K, L, M, N, O, P, Q, R, S, T, U, V, W, X, Y, Z
+};
+
 struct KeyEvent {
   Key key = Key::Other;
-  int code = 0;         // SDL key code (lower-case ASCII for letters and digits)
+  int code = 0;         // SDL key code (lower-case ASCII for letters and digits): what the key types
+  Scancode scancode = Scancode::Unknown;  // where the key is
   bool repeat = false;  // auto-repeat of a held key
   bool shift = false;
   bool ctrl = false;
@@ -162,7 +171,8 @@ class Display {
   void injectMouseMotion(float wx, float wy);
   enum class FingerPhase { Down, Motion, Up };
   void injectFinger(FingerPhase phase, std::int64_t finger, float nx, float ny);
-  void injectKey(bool down, Key key, int code = 0, bool ctrl = false);
+  // A key: its Key (or Key::Other and its key code), Ctrl held, and where it sits on the keyboard.
+  void injectKey(bool down, Key key, int code = 0, bool ctrl = false, Scancode scancode = Scancode::Unknown);
   void injectWindowEvent(int sdlWindowEvent);  // SDL_WINDOWEVENT_FOCUS_LOST and the like
   void injectQuit();
 

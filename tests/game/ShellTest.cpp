@@ -305,6 +305,7 @@ TEST_F(ShellLaunchTest, KeysTapTheHolesAndScoreAsClicksDo) {
   playFromMenu();
   State* state = State::sharedState();
   state->setFreq(1e9f);
+  clearBoard();  // nothing the game spawned on the way in: every hole below is as the test leaves it
   // A hit: Q is the back row's left hole.
   Rooster* first = place<Rooster>(6);
   place<Rooster>(3);  // in front of it, and in the way of part of it
@@ -345,6 +346,60 @@ TEST_F(ShellLaunchTest, KeysTapTheHolesAndScoreAsClicksDo) {
   settle();
   keyCode('q');
   EXPECT_NE(menuLayer(), nullptr);
+}
+
+// The letter block goes by where the keys are, whatever a layout types with them, and in a game
+// it only taps: a letter one of its keys types is no shortcut there (Colemak's E position types F).
+TEST_F(ShellLaunchTest, TheLetterBlockTapsByPlaceOnEveryLayoutAndNothingElse) {
+  using platform::Scancode;
+  struct Case {
+    const char* what;
+    Scancode at;  // where the key is
+    int types;    // the key code the layout gives it
+    int hole;     // the hole it taps, -1: none
+  } cases[] = {
+      {"US Q", Scancode::Q, 'q', 6},
+      {"US C", Scancode::C, 'c', 2},
+      {"AZERTY: A position types q", Scancode::A, 'q', 3},
+      {"AZERTY: Q position types a", Scancode::Q, 'a', 6},
+      {"AZERTY: Z position types w", Scancode::Z, 'w', 0},
+      {"AZERTY: W position types z", Scancode::W, 'z', 7},
+      {"QWERTZ: Z position types y", Scancode::Z, 'y', 0},
+      {"QWERTZ: Y position types z, outside the block", Scancode::Y, 'z', -1},
+      {"Dvorak: W position types a comma", Scancode::W, ',', 7},
+      {"Dvorak: S position types o", Scancode::S, 'o', 4},
+      {"Dvorak: D position types e", Scancode::D, 'e', 5},
+      {"Dvorak: X position types q", Scancode::X, 'q', 1},
+      {"Colemak: E position types f", Scancode::E, 'f', 8},
+      {"Colemak: S position types r", Scancode::S, 'r', 4},
+      {"Colemak: K position types e, outside the block", Scancode::K, 'e', -1},
+  };
+  launch();
+  playFromMenu();
+  State::sharedState()->setFreq(1e9f);
+  platform::Display* display = platform::Display::shared();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    display->setFullscreen(false);
+    // A rooster in every hole, nothing else on the board.
+    clearBoard();
+    std::vector<Rooster*> roosters;
+    for (int hole = 0; hole < 9; ++hole) roosters.push_back(place<Rooster>(hole));
+
+    keyCode(c.types, c.at);
+    for (int hole = 0; hole < 9; ++hole) EXPECT_EQ(roosters[hole]->isTouched(), hole == c.hole) << "hole " << hole;
+    EXPECT_FALSE(display->fullscreen());
+    EXPECT_FALSE(isAudioMuted());
+    EXPECT_FALSE(app->isPlayerPaused());
+    EXPECT_FALSE(director->isPaused());
+    EXPECT_EQ(alertCount(), 0);
+    ASSERT_NE(game(), nullptr);
+  }
+  // F11 still toggles fullscreen during a game.
+  key(platform::Key::F11);
+  EXPECT_TRUE(display->fullscreen());
+  key(platform::Key::F11);
+  EXPECT_FALSE(display->fullscreen());
 }
 
 TEST_F(ShellLaunchTest, MuteOptionSilencesTheAudio) {

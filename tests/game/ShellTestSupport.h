@@ -139,12 +139,22 @@ class ShellTest : public ::testing::Test {
     d->injectKey(false, k);
     d->pumpEvents();
   }
-  // A key given by its key code (letters in lower case, keypad keys), pressed and released.
-  void keyCode(int code) {
+  // A key given by its key code (letters in lower case, keypad keys), pressed and released: where
+  // the key sits, or for a letter where a US keyboard has it.
+  void keyCode(int code, platform::Scancode at = platform::Scancode::Unknown) {
+    if (at == platform::Scancode::Unknown && code >= 'a' && code <= 'z')
+      at = static_cast<platform::Scancode>(static_cast<int>(platform::Scancode::A) + (code - 'a'));
     platform::Display* d = platform::Display::shared();
-    d->injectKey(true, platform::Key::Other, code);
-    d->injectKey(false, platform::Key::Other, code);
+    d->injectKey(true, platform::Key::Other, code, false, at);
+    d->injectKey(false, platform::Key::Other, code, false, at);
     d->pumpEvents();
+  }
+  // Takes every character off the board of the running game (those spawned so far included).
+  void clearBoard() {
+    std::vector<Node*> characters;
+    for (const auto& e : game()->children())
+      if (dynamic_cast<CharacterSprite*>(e.node.get())) characters.push_back(e.node.get());
+    for (Node* c : characters) game()->remove(c);
   }
   // A character standing fully risen in a hole of the running game, as a spawn would leave it.
   template <class T>
