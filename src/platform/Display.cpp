@@ -14,14 +14,12 @@
 #include "platform/GLContext.h"
 #include "platform/Notifications.h"
 #include "platform/RunLoop.h"
-#include "platform/Window.h"
 
 namespace peckish::platform {
 namespace {
 
 constexpr int kLandscapeWidth = Display::kScreenHeight;   // 480 points
 constexpr int kLandscapeHeight = Display::kScreenWidth;   // 320 points
-constexpr std::int64_t kMouseTouchId = -1;
 
 Display* gDisplay = nullptr;
 bool gNoDisplayServer = false;
@@ -46,49 +44,6 @@ ContentRect layoutContent(int w, int h, bool fullscreen) {
   r.x = (w - r.width) / 2;
   r.y = (h - r.height) / 2;
   return r;
-}
-
-// A Scancode is SDL's scancode number as it is.
-static_assert(static_cast<int>(Scancode::A) == SDL_SCANCODE_A && static_cast<int>(Scancode::Z) == SDL_SCANCODE_Z &&
-              SDL_SCANCODE_Z - SDL_SCANCODE_A == 25);
-
-Key keyFor(SDL_Keycode code) {
-  switch (code) {
-    case SDLK_ESCAPE: return Key::Escape;
-    case SDLK_RETURN: case SDLK_KP_ENTER: return Key::Return;
-    case SDLK_BACKSPACE: return Key::Backspace;
-    case SDLK_TAB: return Key::Tab;
-    case SDLK_SPACE: return Key::Space;
-    case SDLK_LEFT: return Key::Left;
-    case SDLK_RIGHT: return Key::Right;
-    case SDLK_UP: return Key::Up;
-    case SDLK_DOWN: return Key::Down;
-    case SDLK_f: return Key::F;
-    case SDLK_m: return Key::M;
-    case SDLK_p: return Key::P;
-    case SDLK_F11: return Key::F11;
-    default: return Key::Other;
-  }
-}
-
-SDL_Keycode codeFor(Key key) {
-  switch (key) {
-    case Key::Escape: return SDLK_ESCAPE;
-    case Key::Return: return SDLK_RETURN;
-    case Key::Backspace: return SDLK_BACKSPACE;
-    case Key::Tab: return SDLK_TAB;
-    case Key::Space: return SDLK_SPACE;
-    case Key::Left: return SDLK_LEFT;
-    case Key::Right: return SDLK_RIGHT;
-    case Key::Up: return SDLK_UP;
-    case Key::Down: return SDLK_DOWN;
-    case Key::F: return SDLK_f;
-    case Key::M: return SDLK_m;
-    case Key::P: return SDLK_p;
-    case Key::F11: return SDLK_F11;
-    case Key::Other: break;
-  }
-  return SDLK_UNKNOWN;
 }
 
 bool hasEnv(const char* name) {
@@ -366,13 +321,6 @@ CGPoint Display::viewToWindow(CGPoint view) const {
   return CGPoint{r.x + view.y * r.factor, r.y + (kLandscapeHeight - view.x) * r.factor};
 }
 
-float Display::pointsToPixels() const {
-  int pw = 0, ph = 0, dw = 0, dh = 0;
-  SDL_GetWindowSize(static_cast<SDL_Window*>(window_), &pw, &ph);
-  SDL_GL_GetDrawableSize(static_cast<SDL_Window*>(window_), &dw, &dh);
-  return pw > 0 ? static_cast<float>(dw) / static_cast<float>(pw) : 1.f;
-}
-
 bool Display::makeCurrentNative(void* sdlContext) {
   return SDL_GL_MakeCurrent(static_cast<SDL_Window*>(window_), static_cast<SDL_GLContext>(sdlContext)) == 0;
 }
@@ -585,192 +533,29 @@ void Display::handleEvent(const void* raw) {
           break;
       }
       break;
-    case SDL_MOUSEBUTTONDOWN:
-    case SDL_MOUSEBUTTONUP:
-      if (e.button.which != SDL_TOUCH_MOUSEID && e.button.button == SDL_BUTTON_LEFT) {
-        const float k = pointsToPixels();
-        handleMouse(e.type == SDL_MOUSEBUTTONDOWN ? 0 : 2, e.button.x * k, e.button.y * k);
-      }
-      break;
-    case SDL_MOUSEMOTION:
-      if (e.motion.which != SDL_TOUCH_MOUSEID && mouseDown_) {
-        const float k = pointsToPixels();
-        handleMouse(1, e.motion.x * k, e.motion.y * k);
-      }
-      break;
-    case SDL_FINGERDOWN:
-    case SDL_FINGERMOTION:
-    case SDL_FINGERUP:
-      handleFinger(e.type == SDL_FINGERDOWN ? 0 : e.type == SDL_FINGERMOTION ? 1 : 2, e.tfinger.fingerId,
-                   e.tfinger.x, e.tfinger.y);
-      break;
-    case SDL_KEYDOWN:
-    case SDL_KEYUP: {
-      KeyEvent k;
-      k.code = e.key.keysym.sym;
-      k.key = keyFor(e.key.keysym.sym);
-      k.scancode = static_cast<Scancode>(e.key.keysym.scancode);
-      k.repeat = e.key.repeat != 0;
-      k.shift = (e.key.keysym.mod & KMOD_SHIFT) != 0;
-      k.ctrl = (e.key.keysym.mod & KMOD_CTRL) != 0;
-      k.alt = (e.key.keysym.mod & KMOD_ALT) != 0;
-      const bool down = e.type == SDL_KEYDOWN;
-      const bool taken = dispatchKey(k, down);
-      if (down && !taken && !k.repeat &&
-          (k.key == Key::F11 || (k.key == Key::F && !textInput_ && !k.ctrl && !k.alt))) {
-        toggleFullscreen();
-      } else if (down && !taken && !k.repeat && k.ctrl && !k.alt) {
-        const SDL_Keycode c = e.key.keysym.sym;
-        if (c == SDLK_PLUS || c == SDLK_EQUALS || c == SDLK_KP_PLUS) setScale(options_.scale + 1);
-        if (c == SDLK_MINUS || c == SDLK_KP_MINUS) setScale(options_.scale - 1);
-      }
-      break;
-    }
-    case SDL_TEXTINPUT: {
-      const std::string text = e.text.text;
-      auto listeners = keyListeners_;
-      for (auto it = listeners.rbegin(); it != listeners.rend(); ++it) {
-        if ((*it)->textInput(text)) break;
-      }
-      break;
-    }
     default:
+      input_.handleEvent(raw);
       break;
+  }
+}
+
+void Display::windowKey(const KeyEvent& k) {
+  if (k.repeat) return;
+  if (k.key == Key::F11 || (k.key == Key::F && !input_.textInputActive() && !k.ctrl && !k.alt)) {
+    toggleFullscreen();
+  } else if (k.ctrl && !k.alt) {
+    const SDL_Keycode c = k.code;
+    if (c == SDLK_PLUS || c == SDLK_EQUALS || c == SDLK_KP_PLUS) setScale(options_.scale + 1);
+    if (c == SDLK_MINUS || c == SDLK_KP_MINUS) setScale(options_.scale - 1);
   }
 }
 
 void Display::leaveForeground() {
-  mouseDown_ = false;
-  if (Window* w = Window::keyWindow()) w->cancelAllTouches();
+  input_.cancelTouches();
   if (Application::exists()) Application::sharedApplication()->resignActive();
 }
 
-bool Display::dispatchKey(const KeyEvent& k, bool down) {
-  auto listeners = keyListeners_;
-  for (auto it = listeners.rbegin(); it != listeners.rend(); ++it) {
-    if (std::find(keyListeners_.begin(), keyListeners_.end(), *it) == keyListeners_.end()) continue;
-    if (down ? (*it)->keyDown(k) : (*it)->keyUp(k)) return true;
-  }
-  return false;
-}
-
-namespace {
-
-CGPoint clampToScreen(CGPoint p) {
-  return CGPoint{std::clamp(p.x, 0.f, static_cast<float>(Display::kScreenWidth)),
-                 std::clamp(p.y, 0.f, static_cast<float>(Display::kScreenHeight))};
-}
-
-bool onScreen(CGPoint p) {
-  return p.x >= 0.f && p.y >= 0.f && p.x <= Display::kScreenWidth && p.y <= Display::kScreenHeight;
-}
-
-void deliver(int phase, std::int64_t id, CGPoint view) {
-  Window* w = Window::keyWindow();
-  if (!w) return;
-  Touch t;
-  t.id = id;
-  t.location = view;
-  t.previousLocation = view;
-  t.phase = phase == 0 ? TouchPhase::Began : phase == 1 ? TouchPhase::Moved : TouchPhase::Ended;
-  t.timestamp = RunLoop::main().now();
-  w->sendTouches(t.phase, TouchSet{t});
-}
-
-}  // namespace
-
-void Display::handleMouse(int phase, float px, float py) {
-  CGPoint p = windowToView(px, py);
-  if (phase == 0) {
-    if (!onScreen(p)) return;  // a click on the black bars
-    mouseDown_ = true;
-  } else {
-    if (!mouseDown_) return;
-    p = clampToScreen(p);
-    if (phase == 2) mouseDown_ = false;
-  }
-  deliver(phase, kMouseTouchId, p);
-}
-
-void Display::handleFinger(int phase, std::int64_t finger, float nx, float ny) {
-  CGPoint p = windowToView(nx * static_cast<float>(width()), ny * static_cast<float>(height()));
-  if (phase == 0 && !onScreen(p)) return;
-  deliver(phase, finger, phase == 0 ? p : clampToScreen(p));
-}
-
-void Display::addKeyListener(KeyListener* listener) {
-  if (listener && std::find(keyListeners_.begin(), keyListeners_.end(), listener) == keyListeners_.end()) {
-    keyListeners_.push_back(listener);
-  }
-}
-
-void Display::removeKeyListener(KeyListener* listener) { std::erase(keyListeners_, listener); }
-
-void Display::startTextInput() {
-  textInput_ = true;
-  SDL_StartTextInput();
-}
-
-void Display::stopTextInput() {
-  textInput_ = false;
-  SDL_StopTextInput();
-}
-
-// ---- injected input ----
-
-void Display::injectMouseButton(bool down, float wx, float wy) {
-  const float k = pointsToPixels();
-  SDL_Event e{};
-  e.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
-  e.button.windowID = SDL_GetWindowID(static_cast<SDL_Window*>(window_));
-  e.button.which = 0;
-  e.button.button = SDL_BUTTON_LEFT;
-  e.button.state = down ? SDL_PRESSED : SDL_RELEASED;
-  e.button.clicks = 1;
-  e.button.x = static_cast<Sint32>(std::lround(wx / k));
-  e.button.y = static_cast<Sint32>(std::lround(wy / k));
-  SDL_PushEvent(&e);
-}
-
-void Display::injectMouseMotion(float wx, float wy) {
-  const float k = pointsToPixels();
-  SDL_Event e{};
-  e.type = SDL_MOUSEMOTION;
-  e.motion.windowID = SDL_GetWindowID(static_cast<SDL_Window*>(window_));
-  e.motion.which = 0;
-  e.motion.state = mouseDown_ ? SDL_BUTTON_LMASK : 0;
-  e.motion.x = static_cast<Sint32>(std::lround(wx / k));
-  e.motion.y = static_cast<Sint32>(std::lround(wy / k));
-  SDL_PushEvent(&e);
-}
-
-void Display::injectFinger(FingerPhase phase, std::int64_t finger, float nx, float ny) {
-  SDL_Event e{};
-  e.type = phase == FingerPhase::Down ? SDL_FINGERDOWN : phase == FingerPhase::Motion ? SDL_FINGERMOTION : SDL_FINGERUP;
-  e.tfinger.touchId = 1;
-  e.tfinger.fingerId = finger;
-  e.tfinger.x = nx;
-  e.tfinger.y = ny;
-  e.tfinger.pressure = 1.f;
-  e.tfinger.windowID = SDL_GetWindowID(static_cast<SDL_Window*>(window_));
-  SDL_PushEvent(&e);
-}
-
-int keypadDigit(const KeyEvent& e) {
-  if (e.key != Key::Other || e.code < SDLK_KP_1 || e.code > SDLK_KP_9) return 0;
-  return e.code - SDLK_KP_1 + 1;
-}
-
-void Display::injectKey(bool down, Key key, int code, bool ctrl, Scancode scancode) {
-  SDL_Event e{};
-  e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
-  e.key.windowID = SDL_GetWindowID(static_cast<SDL_Window*>(window_));
-  e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
-  e.key.keysym.sym = key == Key::Other ? static_cast<SDL_Keycode>(code) : codeFor(key);
-  e.key.keysym.scancode = static_cast<SDL_Scancode>(scancode);
-  e.key.keysym.mod = ctrl ? KMOD_LCTRL : KMOD_NONE;
-  SDL_PushEvent(&e);
-}
+// ---- injected window events ----
 
 void Display::injectWindowEvent(int sdlWindowEvent) {
   SDL_Event e{};

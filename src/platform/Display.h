@@ -22,11 +22,12 @@
 // calls at once; engine code makes its view's context current instead (GLContext, EAGLView).
 // For pixel tests see tests/support/GLTestContext.h.
 //
-// Events: pumpEvents() (installed as the run loop's event pump by attachToRunLoop) turns mouse
-// and finger input into touches for the key window (platform/Window.h), focus changes, minimising
-// and restoring, and window close into application life-cycle calls (platform/Application.h), and
-// keys into KeyListener calls (each with what it types and where it sits, see KeyEvent). F11 and F toggle fullscreen, Ctrl + and Ctrl - step the window scale
-// (windowed, within the desktop's usable area), unless a key listener took the key.
+// Events: pumpEvents() (installed as the run loop's event pump by attachToRunLoop) turns focus
+// changes, minimising and restoring, and window close into application life-cycle calls
+// (platform/Application.h), and hands the rest to the display's Input (platform/Input.h): mouse
+// and finger input becomes touches for the key window, keys become KeyListener calls. F11 and F
+// toggle fullscreen, Ctrl + and Ctrl - step the window scale (windowed, within the desktop's
+// usable area), unless a key listener took the key.
 //
 // Window scale: DisplayOptions::scale 0 opens the largest whole scale whose window fits the
 // desktop's usable area; with capToDesktop a larger scale is brought down to that one.
@@ -38,6 +39,7 @@
 #include "math/Vec2.h"
 #include "platform/GLES.h"
 #include "platform/Image.h"
+#include "platform/Input.h"
 
 namespace peckish::platform {
 
@@ -50,41 +52,6 @@ struct DisplayOptions {
   bool headless = false;      // SDL's offscreen video driver: no window on screen
   std::string title = "Peckish";
   std::string icon;           // PNG file of the window icon; empty: none
-};
-
-// Keys the game reacts to; every other key arrives as Key::Other with its code.
-enum class Key { Other, Escape, Return, Backspace, Tab, Space, Left, Right, Up, Down, F, M, P, F11 };
-
-// Where a key sits on the keyboard, whatever letter the layout gives it: the key's USB usage
-// number (the numbers SDL's scancodes use). The letter keys are named as a US keyboard prints
-// them, A to Z in order; any other key arrives as its number, Unknown when there is none.
-enum class Scancode : int {
-  Unknown = 0,
-  A = 4, B, C, D, E, F, G, H, I, J, K, L, M, N, O, P, Q, R, S, T, U, V, W, X, Y, Z
-};
-
-struct KeyEvent {
-  Key key = Key::Other;
-  int code = 0;         // SDL key code (lower-case ASCII for letters and digits): what the key types
-  Scancode scancode = Scancode::Unknown;  // where the key is
-  bool repeat = false;  // auto-repeat of a held key
-  bool shift = false;
-  bool ctrl = false;
-  bool alt = false;
-};
-
-// The digit (1..9) of a key of the numeric keypad, whatever the Num Lock state; 0 for any other key.
-int keypadDigit(const KeyEvent& e);
-
-// Receives keyboard input. Return true to take the key (later listeners and the display's own
-// handling, F11/F fullscreen, do not see it). Listeners are asked newest first. Not owned.
-class KeyListener {
- public:
-  virtual ~KeyListener() = default;
-  virtual bool keyDown(const KeyEvent&) { return false; }
-  virtual bool keyUp(const KeyEvent&) { return false; }
-  // UTF-8 text typed while text input is on (Display::startTextInput).
-  virtual bool textInput(const std::string&) { return false; }
 };
 
 // Where the landscape picture lies in the window, in drawable pixels, origin at the top left.
@@ -159,20 +126,24 @@ class Display {
   // Installs pumpEvents as the main run loop's event pump and wakes it for posted tasks.
   void attachToRunLoop();
 
-  void addKeyListener(KeyListener* listener);
-  void removeKeyListener(KeyListener* listener);
-  void startTextInput();
-  void stopTextInput();
-  bool textInputActive() const { return textInput_; }
+  void addKeyListener(KeyListener* listener) { input_.addKeyListener(listener); }
+  void removeKeyListener(KeyListener* listener) { input_.removeKeyListener(listener); }
+  void startTextInput() { input_.startTextInput(); }
+  void stopTextInput() { input_.stopTextInput(); }
+  bool textInputActive() const { return input_.textInputActive(); }
 
   // Test and bot input: queue a mouse event at a window position in drawable pixels, or a finger
   // event (normalised window position 0..1, finger id). Delivered by the next pumpEvents.
-  void injectMouseButton(bool down, float wx, float wy);
-  void injectMouseMotion(float wx, float wy);
-  enum class FingerPhase { Down, Motion, Up };
-  void injectFinger(FingerPhase phase, std::int64_t finger, float nx, float ny);
+  void injectMouseButton(bool down, float wx, float wy) { input_.injectMouseButton(down, wx, wy); }
+  void injectMouseMotion(float wx, float wy) { input_.injectMouseMotion(wx, wy); }
+  using FingerPhase = platform::FingerPhase;
+  void injectFinger(FingerPhase phase, std::int64_t finger, float nx, float ny) {
+    input_.injectFinger(phase, finger, nx, ny);
+  }
   // A key: its Key (or Key::Other and its key code), Ctrl held, and where it sits on the keyboard.
-  void injectKey(bool down, Key key, int code = 0, bool ctrl = false, Scancode scancode = Scancode::Unknown);
+  void injectKey(bool down, Key key, int code = 0, bool ctrl = false, Scancode scancode = Scancode::Unknown) {
+    input_.injectKey(down, key, code, ctrl, scancode);
+  }
   void injectWindowEvent(int sdlWindowEvent);  // SDL_WINDOWEVENT_FOCUS_LOST and the like
   void injectQuit();
 
@@ -187,13 +158,12 @@ class Display {
   explicit Display(const DisplayOptions& options);
   bool init();
   void drawFrame(int targetWidth, int targetHeight);
+  friend class Input;
   void handleEvent(const void* sdlEvent);
-  void handleMouse(int phase, float px, float py);
-  void handleFinger(int phase, std::int64_t finger, float nx, float ny);
-  bool dispatchKey(const KeyEvent& e, bool down);
+  // A key press no key listener took: F11 and F toggle fullscreen, Ctrl + and Ctrl - the scale.
+  void windowKey(const KeyEvent& e);
   // Focus lost or window minimised: touches in progress dropped, the application resigns active.
   void leaveForeground();
-  float pointsToPixels() const;
   // Posts kScreenModeDidChangeNotification when the picture's place in the window changed.
   void checkScreenMode();
 
@@ -201,8 +171,6 @@ class Display {
   void* window_ = nullptr;     // SDL_Window*
   void* presenter_ = nullptr;  // SDL_GLContext
   bool fullscreen_ = false;
-  bool textInput_ = false;
-  bool mouseDown_ = false;
   bool minimized_ = false;
   GLuint frameTexture_ = 0;
   int textureWidth_ = 0;
@@ -212,10 +180,10 @@ class Display {
   std::uint64_t presented_ = 0;
   std::vector<std::pair<int, std::function<void()>>> presentObservers_;
   int nextObserver_ = 1;
-  std::vector<KeyListener*> keyListeners_;
   std::uint32_t wakeEvent_ = 0;
   std::function<void()> settingsObserver_;
   ContentRect lastContent_;
+  Input input_{*this};
 };
 
 }  // namespace peckish::platform

@@ -209,5 +209,26 @@ TEST_F(InputTest, KeyListenersAreAskedNewestFirstAndCanTakeTheFullscreenKeys) {
   display->removeKeyListener(&newer);
 }
 
+TEST_F(InputTest, EveryNamedKeyArrivesAsItselfAndTheKeypadEnterAsReturn) {
+  struct Listener : platform::KeyListener {
+    std::vector<platform::Key> downs;
+    bool keyDown(const platform::KeyEvent& e) override {
+      downs.push_back(e.key);
+      return true;  // keeps F and F11 from toggling fullscreen
+    }
+  } listener;
+  display->addKeyListener(&listener);
+  std::vector<platform::Key> named;
+  for (int k = static_cast<int>(platform::Key::Escape); k <= static_cast<int>(platform::Key::F11); ++k) {
+    named.push_back(static_cast<platform::Key>(k));
+    display->injectKey(true, named.back());
+  }
+  display->injectKey(true, platform::Key::Other, SDLK_KP_ENTER);
+  display->pumpEvents();
+  named.push_back(platform::Key::Return);
+  EXPECT_EQ(listener.downs, named);
+  display->removeKeyListener(&listener);
+}
+
 }  // namespace
 }  // namespace peckish::test
