@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the sound loaders as a file: the whole-file decoder the effects use
 // and the audio-file service the music player reads packets from (CAF, MP3 and whatever else the
 // decoder recognises). Besides memory and undefined-behaviour errors it checks that what a file
-// reports about itself matches what can be read from it.
+// reports about itself matches what can be read from it, and that both decode the same frames.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -35,7 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string path = "/proc/self/fd/" + std::to_string(fd);
 
   DecodedSound sound;
-  if (decodeSoundFile(path, &sound) == noErr) {
+  const bool decoded = decodeSoundFile(path, &sound) == noErr;
+  if (decoded) {
     check(sound.channels == 1 || sound.channels == 2);
     check(sound.sampleRate > 0);
     check(sound.samples.size() == sound.frames * sound.channels);
@@ -43,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   AudioFileID file = nullptr;
   if (AudioFileOpenURL(FileURL{path}, kAudioFileReadPermission, 0, &file) != noErr) {
-    check(file == nullptr);
+    check(file == nullptr && !decoded);
     return 0;
   }
   AudioStreamBasicDescription format{};
@@ -71,6 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     start += numPackets;
   }
   check(read == packets);
+  check(!decoded || sound.frames == packets);
   check(AudioFileClose(file) == noErr);
   return 0;
 }

@@ -8,8 +8,8 @@
 
 namespace peckish::audio {
 
-// The file keeps no decoded audio of its own: packets are decoded when they are read, so a track
-// read whole into a queue buffer exists once, in that buffer.
+// The file keeps no decoded audio of its own beyond the reader's one block: packets are decoded
+// when they are read, so a track read whole into a queue buffer exists once, in that buffer.
 struct OpaqueAudioFile {
   AudioStreamBasicDescription format;
   std::unique_ptr<SoundReader> reader;

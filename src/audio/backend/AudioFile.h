@@ -2,7 +2,8 @@
 // The audio-file service stand-in: opens a sound file (anything libsndfile decodes: WAV, CAF, AIFF,
 // FLAC, Ogg, MP3) and serves it as 16-bit interleaved linear PCM in packets of one frame each,
 // with the property calls the music player uses. Packets are decoded as they are read; the file
-// object keeps no decoded audio. Files over ten minutes are refused (see SoundReader).
+// object keeps one decoder block (see SoundReader), not the decoded audio. Files over ten minutes
+// are refused.
 #include <cstdint>
 
 #include "audio/backend/CoreTypes.h"
