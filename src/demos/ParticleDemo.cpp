@@ -2,7 +2,7 @@
 // in front of them (one at a time: systems drawn in one frame share the frame's step time).
 #include <string>
 
-#include "engine/Demos.h"
+#include "demos/Demos.h"
 #include "engine/Label.h"
 #include "engine/Layer.h"
 #include "engine/ParticleSystem.h"
