@@ -10,6 +10,7 @@
 #include "engine/QuadBatch.h"
 #include "engine/Texture2D.h"
 #include "engine/TextureMgr.h"
+#include "engine/particles/ParticlePresets.h"
 #include "platform/GLES.h"
 #include "platform/RunLoop.h"
 
@@ -55,6 +56,30 @@ ParticleSystem::ParticleSystem(int totalParticles) {
   glGenBuffers(2, ids);
   verticesID_ = ids[0];
   colorsID_ = ids[1];
+}
+
+ParticleSystem::ParticleSystem(const ParticlePreset& preset) : ParticleSystem(preset.totalParticles) {
+  duration_ = preset.duration;
+  setPosition(preset.position);
+  posVar_ = preset.posVar;
+  gravity_ = preset.gravity;
+  const auto take = [](const ParticlePreset::Spread& spread, float& base, float& var) {
+    base = spread.base;
+    var = spread.var;
+  };
+  take(preset.angle, angle_, angleVar_);
+  take(preset.speed, speed_, speedVar_);
+  take(preset.radialAccel, radialAccel_, radialAccelVar_);
+  take(preset.tangentialAccel, tangentialAccel_, tangentialAccelVar_);
+  take(preset.life, life_, lifeVar_);
+  take(preset.size, size_, sizeVar_);
+  emissionRate_ = float(totalParticles_) / (duration_ > 0 ? duration_ : life_);
+  startColor_ = preset.startColor;
+  startColorVar_ = preset.startColorVar;
+  endColor_ = preset.endColor;
+  endColorVar_ = preset.endColorVar;
+  setTextureFromFile(preset.texture);
+  blendAdditive_ = preset.blendAdditive;
 }
 
 ParticleSystem::~ParticleSystem() {

@@ -24,6 +24,7 @@
 namespace peckish {
 
 class Texture2D;
+struct ParticlePreset;
 
 struct sParticle {
   Vec2 position;          // relative to the node's origin
@@ -52,6 +53,9 @@ class ParticleSystem : public Node {
   // every parameter is 0 until a subclass sets it. When the pool cannot be allocated this logs
   // "Particle system: not enough memory" and the system has no capacity (create() yields null).
   explicit ParticleSystem(int totalParticles);
+  // A ready-made system: the base initialisation with the row's pool, then every parameter the
+  // row sets, its node position and its picture (see particles/ParticlePresets.h).
+  explicit ParticleSystem(const ParticlePreset& preset);
   ~ParticleSystem() override;
 
   // make<T>() for a preset, or null when its pool could not be allocated.
@@ -149,7 +153,7 @@ class ParticleSystem : public Node {
   static void resetLastStepTime();
 
  protected:
-  // Presets: the cached "fire.png" point-sprite image (the system keeps a reference).
+  // The cached point-sprite picture of that name, unpacked (the system keeps a reference).
   void setTextureFromFile(const char* fileName);
 
   int id_ = 0;

@@ -1,7 +1,8 @@
 #pragma once
-// The nine ready-made particle systems. Each fills in the parameters of a ParticleSystem, sets
-// its node position (in points; move the node to place the effect) and takes its point-sprite
-// image, "fire.png", from the texture cache. Make one with Preset::node() (null only when the
+// The nine ready-made particle systems, one class a row of the preset table
+// (particles/ParticlePresets.h): each fills in the parameters of a ParticleSystem from its row,
+// sets its node position (in points; move the node to place the effect) and takes its
+// point-sprite picture from the texture cache. Make one with Preset::node() (null only when the
 // pool cannot be allocated), e.g. scene->add(ParticleFireworks::node()).
 //
 //   preset              particles  lasts      look
@@ -15,25 +16,26 @@
 //   ParticleExplosion   700        0.1 s      one burst, then the particles fly out and fade
 //   ParticleSmoke       200        for ever   grey smoke rising from the bottom edge
 #include "engine/ParticleSystem.h"
+#include "engine/particles/ParticlePresets.h"
 
 namespace peckish {
 
-#define PECKISH_PARTICLE_PRESET(Name)                                          \
+#define PECKISH_PARTICLE_PRESET(Name, row)                                     \
   class Name : public ParticleSystem {                                         \
    public:                                                                     \
-    Name();                                                                    \
+    Name() : ParticleSystem(particlePreset(row)) {}                            \
     static Ref<Name> node() { return ParticleSystem::create<Name>(); }         \
   };
 
-PECKISH_PARTICLE_PRESET(ParticleFireworks)
-PECKISH_PARTICLE_PRESET(ParticleFire)
-PECKISH_PARTICLE_PRESET(ParticleSun)
-PECKISH_PARTICLE_PRESET(ParticleGalaxy)
-PECKISH_PARTICLE_PRESET(ParticleFlower)
-PECKISH_PARTICLE_PRESET(ParticleMeteor)
-PECKISH_PARTICLE_PRESET(ParticleSpiral)
-PECKISH_PARTICLE_PRESET(ParticleExplosion)
-PECKISH_PARTICLE_PRESET(ParticleSmoke)
+PECKISH_PARTICLE_PRESET(ParticleFireworks, "Fireworks")
+PECKISH_PARTICLE_PRESET(ParticleFire, "Fire")
+PECKISH_PARTICLE_PRESET(ParticleSun, "Sun")
+PECKISH_PARTICLE_PRESET(ParticleGalaxy, "Galaxy")
+PECKISH_PARTICLE_PRESET(ParticleFlower, "Flower")
+PECKISH_PARTICLE_PRESET(ParticleMeteor, "Meteor")
+PECKISH_PARTICLE_PRESET(ParticleSpiral, "Spiral")
+PECKISH_PARTICLE_PRESET(ParticleExplosion, "Explosion")
+PECKISH_PARTICLE_PRESET(ParticleSmoke, "Smoke")
 
 #undef PECKISH_PARTICLE_PRESET
 

@@ -54,7 +54,7 @@ class Sprite : public TextureNode {
   ~Sprite() override;
 
   // make<T>(fileName) for Sprite or a subclass constructed from a file name:
-  //   Sprite::spriteFromFile("Rooster.png"), Sprite::spriteFromFile<SpriteZ>("Star.png").
+  //   Sprite::spriteFromFile("Hero.png"), Sprite::spriteFromFile<SpriteZ>("Star.png").
   template <class T = Sprite>
   static Ref<T> spriteFromFile(const std::string& fileName) {
     return make<T>(fileName);

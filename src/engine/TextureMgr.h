@@ -5,8 +5,8 @@
 // pictures still share one GL texture and are drawn together; large ones (backgrounds) get
 // textures of their own.
 //
-// Pictures come in variants for high-resolution displays: "Rooster.png" (one pixel a point),
-// "Rooster@2x.png" and "Rooster@4x.png". The cache loads the variant that best fits the Director's
+// Pictures come in variants for high-resolution displays: "Hero.png" (one pixel a point),
+// "Hero@2x.png" and "Hero@4x.png". The cache loads the variant that best fits the Director's
 // content scale (the smallest at least as fine, else the finest) and falls back to coarser ones
 // down to the plain file when a variant is missing. Whatever the variant, a texture's size is in
 // points, so positions, sizes and hit boxes do not depend on it.
@@ -25,7 +25,7 @@ class TextureMgr : public Object, public Singleton<TextureMgr> {
  public:
   static TextureMgr* sharedTextureMgr() { return shared(); }
 
-  // The texture for a resource file name ("Rooster.png"; an absolute path is used as given).
+  // The texture for a resource file name ("Hero.png"; an absolute path is used as given).
   // Decoded and uploaded on the first request, then returned from the cache. The cache keeps the
   // only lasting reference; the caller takes its own if it needs one. A file that is missing or
   // cannot be decoded logs "Image is Null", yields null and leaves nothing in the cache, so a
@@ -54,7 +54,7 @@ class TextureMgr : public Object, public Singleton<TextureMgr> {
 
   // The variant wanted for a content scale: 1, 2 or 4.
   static int variantFor(float contentScale);
-  // "Rooster.png" with variant 2 is "Rooster@2x.png"; variant 1 is the name itself.
+  // "Hero.png" with variant 2 is "Hero@2x.png"; variant 1 is the name itself.
   static std::string variantName(const std::string& fileName, int variant);
 
  private:

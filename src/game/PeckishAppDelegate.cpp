@@ -12,7 +12,7 @@
 #include "audio/BackgroundSoundManager.h"
 #include "audio/SoundEffectManager.h"
 #include "core/Log.h"
-#include "engine/Demos.h"
+#include "demos/Demos.h"
 #include "engine/Director.h"
 #include "engine/Scene.h"
 #include "game/Autoplay.h"
@@ -157,7 +157,7 @@ void PeckishAppDelegate::runFirstScene(platform::Application& app) {
   if (!options_.demo.empty()) {
     first = demoScene(options_.demo);
     if (!first) {
-      std::fprintf(stderr, "peckish: no demo named '%s' (try: transitions)\n", options_.demo.c_str());
+      std::fprintf(stderr, "peckish: no demo named '%s' (try: %s)\n", options_.demo.c_str(), demoNames().c_str());
       app.terminate();
       return;
     }

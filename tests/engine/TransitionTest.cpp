@@ -1,15 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 #include "StageTestSupport.h"
 #include "engine/Camera.h"
-#include "engine/Demos.h"
-#include "engine/Label.h"
 #include "engine/Layer.h"
 #include "engine/Menu.h"
 #include "engine/Transition.h"
+#include "engine/transitions/TransitionRegistry.h"
 
 using namespace peckish;
 using namespace peckish::test;
@@ -357,25 +353,6 @@ TEST_F(TransitionTest, AReplacedTransitionLeavesNoCallsBehind) {
   run(in);
   frames(20, kStep);
   EXPECT_EQ(director->runningScene(), in.get());
-}
-
-TEST_F(TransitionTest, DemoCyclesThroughEveryKindWithItsName) {
-  run(transitionsDemo());
-  std::vector<std::string> names;
-  for (int i = 0; i < 600 && names.size() < 17; ++i) {
-    frame(0.1);
-    Scene* s = director->runningScene();
-    if (dynamic_cast<TransitionScene*>(s)) continue;
-    auto* label = s->getAs<Label>("name");
-    ASSERT_NE(label, nullptr);
-    if (names.empty() || names.back() != label->string()) names.push_back(label->string());
-  }
-  std::vector<std::string> expected{"Transitions"};
-  for (const TransitionKind& k : transitionKinds()) expected.push_back(k.name);
-  expected.push_back(transitionKinds()[0].name);  // after the last kind the cycle starts over
-  EXPECT_EQ(names, expected);
-  EXPECT_EQ(demoScene("nonesuch"), nullptr);
-  EXPECT_NE(demoScene("transitions"), nullptr);
 }
 
 }  // namespace

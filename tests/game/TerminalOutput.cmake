@@ -1,7 +1,8 @@
 # What the executable says on the terminal:
 #  - started for a window where no display server can be reached: exit 1 and one line naming
 #    --headless;
-#  - --verbose: the engine's trace lines ("deallocing ...") reach standard error.
+#  - --verbose: the engine's trace lines ("deallocing ...") reach standard error;
+#  - --demo with a name no demo has: one line listing every demo there is.
 file(MAKE_DIRECTORY ${WORK})
 
 # No display server: the X11 driver pointed at a display nobody serves.
@@ -24,4 +25,12 @@ execute_process(
   OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0 OR NOT err MATCHES "deallocing ")
   message(FATAL_ERROR "--verbose: exit ${rc}, expected trace lines on standard error, got:\n${err}")
+endif()
+
+# An unknown demo: the line names every demo.
+execute_process(
+  COMMAND ${PECKISH} --headless --demo nonesuch
+  OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE rc)
+if(NOT err MATCHES "peckish: no demo named 'nonesuch' \\(try: transitions, particles\\)\n")
+  message(FATAL_ERROR "--demo nonesuch: expected every demo listed, got:\n${err}")
 endif()

@@ -1,13 +1,14 @@
-#include "engine/Demos.h"
-
+// "transitions" demo: two coloured scenes take turns, brought in by each transition kind in turn.
 #include <string>
 
+#include "demos/Demos.h"
 #include "engine/Director.h"
 #include "engine/DisplayMetrics.h"
 #include "engine/Label.h"
 #include "engine/Layer.h"
 #include "engine/Scene.h"
 #include "engine/Transition.h"
+#include "engine/transitions/TransitionRegistry.h"
 
 namespace peckish {
 
@@ -15,11 +16,6 @@ namespace {
 
 constexpr double kTransitionTime = 1.0;
 constexpr double kHoldTime = 1.0;
-
-template <class T>
-Ref<TransitionScene> makeKind(double duration, Ref<Scene> scene) {
-  return T::transitionWithDuration(duration, std::move(scene));
-}
 
 // Scene number n of the demo: its colour alternates, its label names the kind that brings it in.
 Ref<Scene> demoStep(size_t n);
@@ -72,33 +68,6 @@ Ref<Scene> demoStep(size_t n) {
 
 }  // namespace
 
-const std::vector<TransitionKind>& transitionKinds() {
-  static const std::vector<TransitionKind> kinds = {
-      {"FadeTransition", &makeKind<FadeTransition>},
-      {"FlipXTransition", &makeKind<FlipXTransition>},
-      {"FlipYTransition", &makeKind<FlipYTransition>},
-      {"FlipAngularTransition", &makeKind<FlipAngularTransition>},
-      {"ShrinkGrowTransition", &makeKind<ShrinkGrowTransition>},
-      {"JumpZoomTransition", &makeKind<JumpZoomTransition>},
-      {"RotoZoomTransition", &makeKind<RotoZoomTransition>},
-      {"MoveInLTransition", &makeKind<MoveInLTransition>},
-      {"MoveInRTransition", &makeKind<MoveInRTransition>},
-      {"MoveInTTransition", &makeKind<MoveInTTransition>},
-      {"MoveInBTransition", &makeKind<MoveInBTransition>},
-      {"SlideInLTransition", &makeKind<SlideInLTransition>},
-      {"SlideInRTransition", &makeKind<SlideInRTransition>},
-      {"SlideInTTransition", &makeKind<SlideInTTransition>},
-      {"SlideInBTransition", &makeKind<SlideInBTransition>},
-  };
-  return kinds;
-}
-
 Ref<Scene> transitionsDemo() { return demoStep(0); }
-
-Ref<Scene> demoScene(std::string_view name) {
-  if (name == "transitions") return transitionsDemo();
-  if (name == "particles") return particlesDemo();
-  return nullptr;
-}
 
 }  // namespace peckish

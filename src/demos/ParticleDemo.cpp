@@ -2,37 +2,19 @@
 // in front of them (one at a time: systems drawn in one frame share the frame's step time).
 #include <string>
 
-#include "engine/Demos.h"
+#include "demos/Demos.h"
 #include "engine/Label.h"
 #include "engine/Layer.h"
-#include "engine/ParticleSystems.h"
+#include "engine/ParticleSystem.h"
 #include "engine/Scene.h"
 #include "engine/Sprite.h"
+#include "engine/particles/ParticlePresets.h"
 
 namespace peckish {
 
 namespace {
 
 constexpr double kPresetTime = 4.0;
-
-struct Preset {
-  const char* name;
-  Ref<ParticleSystem> (*make)();
-};
-
-template <class T>
-Ref<ParticleSystem> makePreset() {
-  return T::node();
-}
-
-const Preset kPresets[] = {
-    {"Fireworks", &makePreset<ParticleFireworks>}, {"Fire", &makePreset<ParticleFire>},
-    {"Sun", &makePreset<ParticleSun>},             {"Galaxy", &makePreset<ParticleGalaxy>},
-    {"Flower", &makePreset<ParticleFlower>},       {"Meteor", &makePreset<ParticleMeteor>},
-    {"Spiral", &makePreset<ParticleSpiral>},       {"Explosion", &makePreset<ParticleExplosion>},
-    {"Smoke", &makePreset<ParticleSmoke>},
-};
-constexpr size_t kPresetCount = sizeof kPresets / sizeof kPresets[0];
 
 class ParticleDemoLayer : public Layer {
  public:
@@ -52,7 +34,7 @@ class ParticleDemoLayer : public Layer {
   }
   void tick(double dt) {
     shown_ += dt;
-    if (shown_ >= kPresetTime) showPreset((index_ + 1) % kPresetCount);
+    if (shown_ >= kPresetTime) showPreset((index_ + 1) % particlePresets().size());
   }
 
  private:
@@ -60,10 +42,11 @@ class ParticleDemoLayer : public Layer {
     if (system_) remove(system_.get());
     index_ = index;
     shown_ = 0;
-    system_ = kPresets[index].make();
+    const ParticlePreset& preset = particlePresets()[index];
+    system_ = ParticleSystem::create<ParticleSystem>(preset);
     system_->setPosition(Vec2(240, 160));
     add(system_, 5);
-    label_->setString(kPresets[index].name);
+    label_->setString(preset.name);
   }
 
   Ref<Label> label_;

@@ -1,0 +1,37 @@
+#include "engine/transitions/TransitionRegistry.h"
+
+#include "engine/Transition.h"
+
+namespace peckish {
+
+namespace {
+
+template <class T>
+Ref<TransitionScene> makeKind(double duration, Ref<Scene> scene) {
+  return T::transitionWithDuration(duration, std::move(scene));
+}
+
+}  // namespace
+
+const std::vector<TransitionKind>& transitionKinds() {
+  static const std::vector<TransitionKind> kinds = {
+      {"FadeTransition", &makeKind<FadeTransition>},
+      {"FlipXTransition", &makeKind<FlipXTransition>},
+      {"FlipYTransition", &makeKind<FlipYTransition>},
+      {"FlipAngularTransition", &makeKind<FlipAngularTransition>},
+      {"ShrinkGrowTransition", &makeKind<ShrinkGrowTransition>},
+      {"JumpZoomTransition", &makeKind<JumpZoomTransition>},
+      {"RotoZoomTransition", &makeKind<RotoZoomTransition>},
+      {"MoveInLTransition", &makeKind<MoveInLTransition>},
+      {"MoveInRTransition", &makeKind<MoveInRTransition>},
+      {"MoveInTTransition", &makeKind<MoveInTTransition>},
+      {"MoveInBTransition", &makeKind<MoveInBTransition>},
+      {"SlideInLTransition", &makeKind<SlideInLTransition>},
+      {"SlideInRTransition", &makeKind<SlideInRTransition>},
+      {"SlideInTTransition", &makeKind<SlideInTTransition>},
+      {"SlideInBTransition", &makeKind<SlideInBTransition>},
+  };
+  return kinds;
+}
+
+}  // namespace peckish
