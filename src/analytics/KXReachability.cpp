@@ -308,16 +308,7 @@ bool KXReachability::isAvailableFlags(const char* key, std::uint32_t networkOrde
 
 ReachabilityTarget* KXReachability::reachabilityRefForHostName(const std::string& hostName) {
   if (hostName.empty()) return nullptr;
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
-  auto it = reachabilityQueries_.find(hostName);
-  if (it != reachabilityQueries_.end() && it->second->reachabilityRef()) return it->second->reachabilityRef();
-  Ref<ReachabilityTarget> target = reader_->createTargetWithName(hostName);
-  if (!target)
-    throw Exception(kInternalInconsistency, "Failed to create SCNetworkReachabilityRef for host: " + hostName);
-  auto query = make<ReachabilityQuery>(this, target, hostName);
-  if (networkStatusNotificationsEnabled_) query->scheduleOnRunLoop(currentRunLoop());
-  reachabilityQueries_[hostName] = query;
-  return target.get();
+  return cachedTarget(hostName, nullptr);
 }
 
 ReachabilityTarget* KXReachability::reachabilityRefForAddress(const std::string& addressText) {
@@ -325,15 +316,20 @@ ReachabilityTarget* KXReachability::reachabilityRefForAddress(const std::string&
   sockaddr_in address{};
   if (!addressFromString(addressText, &address))
     throw Exception(kInternalInconsistency, "Failed to convert an IP address string to a sockaddr_in: " + addressText);
+  return cachedTarget(addressText, &address);
+}
+
+ReachabilityTarget* KXReachability::cachedTarget(const std::string& key, const sockaddr_in* address) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
-  auto it = reachabilityQueries_.find(addressText);
+  auto it = reachabilityQueries_.find(key);
   if (it != reachabilityQueries_.end() && it->second->reachabilityRef()) return it->second->reachabilityRef();
-  Ref<ReachabilityTarget> target = reader_->createTargetWithAddress(address);
+  Ref<ReachabilityTarget> target = address ? reader_->createTargetWithAddress(*address) : reader_->createTargetWithName(key);
   if (!target)
-    throw Exception(kInternalInconsistency, "Failed to create SCNetworkReachabilityRef for address: " + addressText);
-  auto query = make<ReachabilityQuery>(this, target, addressText);
+    throw Exception(kInternalInconsistency,
+                    std::string("Failed to create SCNetworkReachabilityRef for ") + (address ? "address: " : "host: ") + key);
+  auto query = make<ReachabilityQuery>(this, target, key);
   if (networkStatusNotificationsEnabled_) query->scheduleOnRunLoop(currentRunLoop());
-  reachabilityQueries_[addressText] = query;
+  reachabilityQueries_[key] = query;
   return target.get();
 }
 

@@ -159,6 +159,9 @@ class KXReachability final : public Object {
 
  private:
   bool isAvailableFlags(const char* key, std::uint32_t networkOrderAddress, std::uint32_t* outFlags);
+  // The target of the table's query under key, made (for the address, or else for key as a host
+  // name) and entered with a new query when the table has none that holds a target.
+  ReachabilityTarget* cachedTarget(const std::string& key, const sockaddr_in* address);
   static platform::RunLoop* currentRunLoop();
 
   mutable std::recursive_mutex mutex_;

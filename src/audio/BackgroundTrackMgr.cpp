@@ -18,6 +18,25 @@ void printResult(const char* message, OSStatus result) {
   std::fflush(stdout);
 }
 
+// Copies a property the file may carry (its magic cookie, its channel layout) onto the queue. A
+// file without it is no error; a failure to read it or to set it is printed with the caller's
+// message and returned.
+OSStatus copyFileProperty(AudioFileID file, AudioFilePropertyID fileProperty, AudioQueueRef queue,
+                          AudioQueuePropertyID queueProperty, const char* readFailed, const char* setFailed) {
+  std::uint32_t size = 0;
+  OSStatus result = AudioFileGetPropertyInfo(file, fileProperty, &size, nullptr);
+  if (result != noErr || size == 0) return noErr;
+  std::vector<std::uint8_t> value(size);
+  result = AudioFileGetProperty(file, fileProperty, &size, value.data());
+  if (result != noErr) {
+    printResult(readFailed, result);
+    return result;
+  }
+  result = AudioQueueSetProperty(queue, queueProperty, value.data(), size);
+  if (result != noErr) printResult(setFailed, result);
+  return result;
+}
+
 constexpr std::uint32_t kMaxBufferSize = 0x10000;
 constexpr std::uint32_t kMinBufferSize = 0x4000;
 
@@ -112,37 +131,12 @@ OSStatus BackgroundTrackMgr::SetupQueue(BG_FileInfo* info) {
     return result;
   }
 
-  std::uint32_t size = 0;
-  result = AudioFileGetPropertyInfo(info->audioFile, kAudioFilePropertyMagicCookieData, &size, nullptr);
-  if (result == noErr && size > 0) {
-    std::vector<std::uint8_t> cookie(size);
-    result = AudioFileGetProperty(info->audioFile, kAudioFilePropertyMagicCookieData, &size, cookie.data());
-    if (result != noErr) {
-      printResult("Error getting magic cookie", result);
-      return result;
-    }
-    result = AudioQueueSetProperty(queue, kAudioQueueProperty_MagicCookie, cookie.data(), size);
-    if (result != noErr) {
-      printResult("Error setting magic cookie", result);
-      return result;
-    }
-  }
-
-  size = 0;
-  result = AudioFileGetPropertyInfo(info->audioFile, kAudioFilePropertyChannelLayout, &size, nullptr);
-  if (result == noErr && size > 0) {
-    std::vector<std::uint8_t> layout(size);
-    result = AudioFileGetProperty(info->audioFile, kAudioFilePropertyChannelLayout, &size, layout.data());
-    if (result != noErr) {
-      printResult("Error getting channel layout from file", result);
-      return result;
-    }
-    result = AudioQueueSetProperty(queue, kAudioQueueProperty_ChannelLayout, layout.data(), size);
-    if (result != noErr) {
-      printResult("Error setting channel layout on queue", result);
-      return result;
-    }
-  }
+  result = copyFileProperty(info->audioFile, kAudioFilePropertyMagicCookieData, queue, kAudioQueueProperty_MagicCookie,
+                            "Error getting magic cookie", "Error setting magic cookie");
+  if (result != noErr) return result;
+  result = copyFileProperty(info->audioFile, kAudioFilePropertyChannelLayout, queue, kAudioQueueProperty_ChannelLayout,
+                            "Error getting channel layout from file", "Error setting channel layout on queue");
+  if (result != noErr) return result;
 
   result = AudioQueueAddPropertyListener(queue, kAudioQueueProperty_IsRunning, QueueStoppedProc, this);
   if (result != noErr) {
@@ -342,18 +336,9 @@ std::uint32_t BackgroundTrackMgr::GetQueueStateForNextBuffer(BG_FileInfo* curren
 }
 
 OSStatus BackgroundTrackMgr::AttachNewCookie(AudioQueueRef q, BG_FileInfo* info) {
-  std::uint32_t size = 0;
-  OSStatus result = AudioFileGetPropertyInfo(info->audioFile, kAudioFilePropertyMagicCookieData, &size, nullptr);
-  if (result == noErr && size > 0) {
-    std::vector<std::uint8_t> cookie(size);
-    result = AudioFileGetProperty(info->audioFile, kAudioFilePropertyMagicCookieData, &size, cookie.data());
-    if (result != noErr) {
-      printResult("Error getting cookie data", result);
-      return noErr;
-    }
-    result = AudioQueueSetProperty(q, kAudioQueueProperty_MagicCookie, cookie.data(), size);
-    if (result != noErr) printResult("Error setting cookie data for queue", result);
-  }
+  // A cookie that cannot be attached is printed and otherwise ignored: the file plays on.
+  copyFileProperty(info->audioFile, kAudioFilePropertyMagicCookieData, q, kAudioQueueProperty_MagicCookie,
+                   "Error getting cookie data", "Error setting cookie data for queue");
   return noErr;
 }
 

@@ -33,18 +33,21 @@ class Camera : public Object {
   void eyeX(float* x, float* y, float* z) const;
   void centerX(float* x, float* y, float* z) const;
   void upX(float* x, float* y, float* z) const;
-  Vec3f eye() const { return {eyeX_, eyeY_, eyeZ_}; }
-  Vec3f center() const { return {centerX_, centerY_, centerZ_}; }
-  Vec3f up() const { return {upX_, upY_, upZ_}; }
+  Vec3f eye() const { return eye_; }
+  Vec3f center() const { return center_; }
+  Vec3f up() const { return up_; }
   bool dirty() const { return dirty_; }
 
   // Dirty: load the identity, turn for landscape, look at, shift for landscape.
   void locate();
 
  private:
-  float eyeX_ = 0.f, eyeY_ = 0.f, eyeZ_ = 0.f;
-  float centerX_ = 0.f, centerY_ = 0.f, centerZ_ = 0.f;
-  float upX_ = 0.f, upY_ = 0.f, upZ_ = 0.f;
+  // Every setter: store the vector and make the camera dirty.
+  void set(Vec3f& vector, float x, float y, float z);
+
+  Vec3f eye_;
+  Vec3f center_;
+  Vec3f up_;
   bool dirty_ = false;
 };
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include <GLES/gl.h>
 #include <sys/time.h>
 
 #include <cstdio>
@@ -19,6 +18,7 @@
 #include "engine/TextureMgr.h"
 #include "engine/glu.h"
 #include "platform/Application.h"
+#include "platform/GLES.h"
 #include "platform/Notifications.h"
 #include "platform/Window.h"
 
@@ -56,6 +56,7 @@ Director::Director() : winSize_(platform::Screen::mainScreen().bounds()) {
     bool& flag;
     ~Done() { flag = false; }
   } done{constructing_};
+  feedMetrics();
   window_ = platform::Window::create(winSize_);
   const char* format = gPixelFormat == 0 ? kEAGLColorFormatRGB565 : kEAGLColorFormatRGBA8;
   if (!window_ || !initWithFrame(window_->bounds(), format)) return;  // sharedDirector yields null
@@ -85,6 +86,9 @@ Director::~Director() {
 }
 
 void Director::destroyShared(Director* d) {
+  // From here on the display facts are the defaults again, whoever still holds this Director.
+  d->feedsMetrics_ = false;
+  clearDisplayMetrics();
   // The window owns its subview: break that link so the Director can go.
   Ref<platform::Window> window = std::move(d->window_);
   if (window && window->isKeyWindow()) window->resignKeyWindow();
@@ -260,6 +264,7 @@ CGRect Director::winSize() const {
 void Director::setLandscape(bool on) {
   if (on == landscape_) return;
   landscape_ = on;
+  feedMetrics();
   platform::Application::sharedApplication()->setStatusBarOrientation(
       on ? platform::InterfaceOrientation::LandscapeRight : platform::InterfaceOrientation::Portrait, false);
 }
@@ -342,7 +347,12 @@ void Director::setTexture2D(bool on) {
 
 // --- resolution --------------------------------------------------------------------------------
 
+void Director::feedMetrics() {
+  if (feedsMetrics_) feedDisplayMetrics(winSize_, landscape_, contentScaleFactor());
+}
+
 void Director::layoutSubviews() {
+  feedMetrics();  // a new content scale is known before anything of the new surface is made
   const CGSize before = surfaceSize();
   EAGLView::layoutSubviews();
   if (!initialised_) return;
@@ -372,21 +382,5 @@ void Director::setFollowsScreenScale(bool on) {
   }
   setContentScaleFactor(platform::Screen::mainScreen().scale());
 }
-
-// --- display facts for objects built with or without a Director --------------------------------
-
-CGRect currentWinSize() {
-  if (Director::exists()) return Director::shared()->winSize();
-  return platform::Screen::mainScreen().bounds();
-}
-
-CGRect currentDisplaySize() {
-  if (Director::exists()) return Director::shared()->displaySize();
-  return platform::Screen::mainScreen().bounds();
-}
-
-bool currentLandscape() { return Director::exists() && Director::shared()->landscape(); }
-
-float currentContentScale() { return Director::exists() ? Director::shared()->contentScaleFactor() : 1.f; }
 
 }  // namespace peckish

@@ -140,9 +140,12 @@ class Director : public EAGLView, public Singleton<Director> {
   void setNextScene();
   void readClock(std::int32_t* sec, std::int32_t* usec);
   void applyViewport();
+  // Hands the display size, landscape setting and content scale to DisplayMetrics.
+  void feedMetrics();
 
   bool constructing_ = true;
   bool initialised_ = false;
+  bool feedsMetrics_ = true;  // false once purged: a Director kept alive past that feeds nothing
   Ref<platform::Window> window_;
   CGRect winSize_;
   platform::RunLoop::TimerId animationTimer_ = 0;

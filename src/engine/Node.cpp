@@ -1,7 +1,5 @@
 #include "engine/Node.h"
 
-#include <GLES/gl.h>
-
 #include <algorithm>
 
 #include "core/Exception.h"
@@ -10,6 +8,7 @@
 #include "engine/Camera.h"
 #include "engine/QuadBatch.h"
 #include "engine/Scheduler.h"
+#include "platform/GLES.h"
 
 namespace peckish {
 

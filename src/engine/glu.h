@@ -1,6 +1,6 @@
 #pragma once
 // The two GLU helpers OpenGL ES lacks, applied to the current matrix.
-#include <GLES/gl.h>
+#include "platform/GLES.h"
 
 namespace peckish {
 

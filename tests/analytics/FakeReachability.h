@@ -22,6 +22,9 @@ class FakeFlagReader final : public ReachabilityFlagReader {
   Ref<ReachabilityTarget> createTargetWithAddress(const sockaddr_in& address) override {
     std::lock_guard<std::mutex> lock(mutex);
     ++targetsCreated;
+    char text[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &address.sin_addr, text, sizeof text);
+    if (failingNames.count(text)) return nullptr;
     return ReachabilityFlagReader::createTargetWithAddress(address);
   }
   bool getFlags(const ReachabilityTarget& target, std::uint32_t& out) override {
@@ -48,7 +51,7 @@ class FakeFlagReader final : public ReachabilityFlagReader {
   std::mutex mutex;
   std::map<std::string, std::uint32_t> flags;
   std::set<std::string> unreadable;
-  std::set<std::string> failingNames;
+  std::set<std::string> failingNames;  // host names and dotted addresses that get no target
   int targetsCreated = 0;
   int reads = 0;
 };

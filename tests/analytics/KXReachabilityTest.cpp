@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 
 #include "analytics/FakeReachability.h"
@@ -101,6 +102,35 @@ TEST_F(KXReachabilityTest, AssertionReports) {
   reader->failingNames.insert("broken.example");
   EXPECT_EQ(reasonOf([&] { reach->reachabilityRefForHostName("broken.example"); }),
             "Failed to create SCNetworkReachabilityRef for host: broken.example");
+}
+
+// Host names and address texts share one look-up-or-create path: each kind gets its own target,
+// made once and kept, and its own report when none can be made.
+TEST_F(KXReachabilityTest, HostAndAddressTargetsAreMadeOnceByTheirKind) {
+  reader->failingNames = {"broken.example", "10.0.0.9"};
+  const struct {
+    std::string key;
+    bool address;
+    std::function<ReachabilityTarget*(const std::string&)> lookUp;
+  } kinds[] = {
+      {"analytics.example", false, [&](const std::string& k) { return reach->reachabilityRefForHostName(k); }},
+      {"10.0.0.1", true, [&](const std::string& k) { return reach->reachabilityRefForAddress(k); }},
+  };
+  for (const auto& kind : kinds) {
+    SCOPED_TRACE(kind.key);
+    const int before = reader->targetsCreated;
+    ReachabilityTarget* target = kind.lookUp(kind.key);
+    ASSERT_NE(target, nullptr);
+    EXPECT_EQ(target->isAddress(), kind.address);
+    EXPECT_EQ(kind.lookUp(kind.key), target);
+    EXPECT_EQ(reader->targetsCreated, before + 1);
+    EXPECT_EQ(reach->reachabilityQueries().at(kind.key)->hostNameOrAddress(), kind.key);
+  }
+  EXPECT_EQ(reasonOf([&] { reach->reachabilityRefForHostName("broken.example"); }),
+            "Failed to create SCNetworkReachabilityRef for host: broken.example");
+  EXPECT_EQ(reasonOf([&] { reach->reachabilityRefForAddress("10.0.0.9"); }),
+            "Failed to create SCNetworkReachabilityRef for address: 10.0.0.9");
+  EXPECT_EQ(reach->reachabilityQueries().size(), 2u);
 }
 
 TEST_F(KXReachabilityTest, InternetAndLinkLocalStatus) {
