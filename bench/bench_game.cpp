@@ -30,8 +30,8 @@
 #include <vector>
 
 #include "AllocationCounter.h"
-#include "engine/Director.h"
-#include "engine/QuadBatch.h"
+#include "engine/scene/Director.h"
+#include "engine/render/QuadBatch.h"
 #include "game/PeckishAppDelegate.h"
 #include "game/State.h"
 #include "platform/Application.h"

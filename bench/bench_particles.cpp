@@ -7,7 +7,7 @@
 #include <cstdlib>
 
 #include "AllocationCounter.h"
-#include "engine/ParticleSystems.h"
+#include "engine/particles/ParticleSystems.h"
 #include "platform/GLContext.h"
 #include "platform/GLES.h"
 #include "platform/RunLoop.h"

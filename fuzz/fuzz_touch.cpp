@@ -11,11 +11,11 @@
 #include <cstdlib>
 #include <string>
 
-#include "engine/Director.h"
-#include "engine/Menu.h"
-#include "engine/MenuItem.h"
-#include "engine/Scene.h"
-#include "engine/Scheduler.h"
+#include "engine/scene/Director.h"
+#include "engine/menu/Menu.h"
+#include "engine/menu/MenuItem.h"
+#include "engine/scene/Scene.h"
+#include "engine/scene/Scheduler.h"
 #include "game/GameNode.h"
 #include "game/GameServices.h"
 #include "game/State.h"

@@ -1,6 +1,6 @@
 #include "demos/Demos.h"
 
-#include "engine/Scene.h"
+#include "engine/scene/Scene.h"
 
 namespace peckish {
 

@@ -3,11 +3,11 @@
 #include <string>
 
 #include "demos/Demos.h"
-#include "engine/Label.h"
-#include "engine/Layer.h"
-#include "engine/ParticleSystem.h"
-#include "engine/Scene.h"
-#include "engine/Sprite.h"
+#include "engine/render/Label.h"
+#include "engine/scene/Layer.h"
+#include "engine/particles/ParticleSystem.h"
+#include "engine/scene/Scene.h"
+#include "engine/render/Sprite.h"
 #include "engine/particles/ParticlePresets.h"
 
 namespace peckish {

@@ -2,12 +2,12 @@
 #include <string>
 
 #include "demos/Demos.h"
-#include "engine/Director.h"
-#include "engine/DisplayMetrics.h"
-#include "engine/Label.h"
-#include "engine/Layer.h"
-#include "engine/Scene.h"
-#include "engine/Transition.h"
+#include "engine/scene/Director.h"
+#include "engine/render/DisplayMetrics.h"
+#include "engine/render/Label.h"
+#include "engine/scene/Layer.h"
+#include "engine/scene/Scene.h"
+#include "engine/transitions/Transition.h"
 #include "engine/transitions/TransitionRegistry.h"
 
 namespace peckish {

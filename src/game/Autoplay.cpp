@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "engine/Director.h"
-#include "engine/Scene.h"
-#include "engine/Scheduler.h"
+#include "engine/scene/Director.h"
+#include "engine/scene/Scene.h"
+#include "engine/scene/Scheduler.h"
 #include "game/GameNode.h"
 #include "game/Sprites.h"
 #include "platform/RunLoop.h"

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "engine/Label.h"
-#include "engine/PropertyActions.h"
+#include "engine/render/Label.h"
+#include "engine/actions/PropertyActions.h"
 #include "game/State.h"
 
 namespace peckish {

@@ -5,7 +5,7 @@
 //
 // Built just before the game layer resets the record, it first shows the previous game's values
 // (score 0, 02:00 and level 0 on the very first game); the first draw brings them up to date.
-#include "engine/Layer.h"
+#include "engine/scene/Layer.h"
 
 namespace peckish {
 

@@ -25,7 +25,7 @@
 #include <vector>
 
 #include "core/Object.h"
-#include "engine/Layer.h"
+#include "engine/scene/Layer.h"
 #include "math/Vec2.h"
 #include "platform/Http.h"
 

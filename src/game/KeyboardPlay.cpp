@@ -1,6 +1,6 @@
 #include "game/KeyboardPlay.h"
 
-#include "engine/Director.h"
+#include "engine/scene/Director.h"
 #include "game/Autoplay.h"
 #include "game/GameNode.h"
 #include "game/Positions.h"

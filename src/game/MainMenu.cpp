@@ -3,13 +3,13 @@
 #include <cstdio>
 
 #include "audio/BackgroundSoundManager.h"
-#include "engine/Director.h"
-#include "engine/Menu.h"
-#include "engine/MenuItem.h"
-#include "engine/Scene.h"
-#include "engine/Texture2D.h"  // before Sprite.h, which needs the complete type
-#include "engine/Sprite.h"
-#include "engine/Transition.h"
+#include "engine/scene/Director.h"
+#include "engine/menu/Menu.h"
+#include "engine/menu/MenuItem.h"
+#include "engine/scene/Scene.h"
+#include "engine/render/Texture2D.h"  // before Sprite.h, which needs the complete type
+#include "engine/render/Sprite.h"
+#include "engine/transitions/Transition.h"
 #include "game/GameNode.h"
 #include "game/GameServices.h"
 #include "game/PeckishAppDelegate.h"

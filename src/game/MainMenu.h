@@ -5,7 +5,7 @@
 //   director->runScene(mainMenu());   // plays a pickup line first
 #include <string>
 
-#include "engine/Layer.h"
+#include "engine/scene/Layer.h"
 
 namespace peckish {
 

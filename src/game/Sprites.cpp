@@ -1,7 +1,7 @@
 #include "game/Sprites.h"
 
 #include "audio/SoundEffectManager.h"
-#include "engine/Texture2D.h"
+#include "engine/render/Texture2D.h"
 
 namespace peckish {
 

@@ -14,8 +14,8 @@
 #include <string>
 
 #include "core/Callback.h"
-#include "engine/Texture2D.h"  // Sprite.h uses Ref<Texture2D> inline
-#include "engine/Sprite.h"
+#include "engine/render/Texture2D.h"  // Sprite.h uses Ref<Texture2D> inline
+#include "engine/render/Sprite.h"
 #include "math/Vec2.h"
 
 namespace peckish {

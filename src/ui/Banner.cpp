@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "engine/Director.h"
+#include "engine/scene/Director.h"
 #include "platform/Window.h"
 #include "ui/Overlay.h"
 

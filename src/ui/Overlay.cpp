@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <vector>
 
-#include "engine/Director.h"
-#include "engine/DisplayMetrics.h"
-#include "engine/Node.h"
-#include "engine/QuadBatch.h"
-#include "engine/Scene.h"
+#include "engine/scene/Director.h"
+#include "engine/render/DisplayMetrics.h"
+#include "engine/scene/Node.h"
+#include "engine/render/QuadBatch.h"
+#include "engine/scene/Scene.h"
 #include "platform/Display.h"
 #include "platform/GLES.h"
 #include "platform/Window.h"

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "engine/Director.h"
+#include "engine/scene/Director.h"
 #include "platform/Display.h"
 #include "platform/RunLoop.h"
 #include "platform/TextRaster.h"

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "engine/DisplayMetrics.h"
-#include "engine/Texture2D.h"
+#include "engine/render/DisplayMetrics.h"
+#include "engine/render/Texture2D.h"
 #include "platform/GLES.h"
 #include "platform/TextRaster.h"
 

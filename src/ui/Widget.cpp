@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "engine/Director.h"
+#include "engine/scene/Director.h"
 
 namespace peckish::ui {
 

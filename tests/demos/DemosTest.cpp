@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "demos/Demos.h"
-#include "engine/Label.h"
+#include "engine/render/Label.h"
 #include "engine/StageTestSupport.h"
-#include "engine/Transition.h"
+#include "engine/transitions/Transition.h"
 #include "engine/transitions/TransitionRegistry.h"
 
 using namespace peckish;

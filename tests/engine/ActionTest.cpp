@@ -5,9 +5,9 @@
 
 #include "EngineTestSupport.h"
 #include "core/Exception.h"
-#include "engine/CompositeActions.h"
-#include "engine/PropertyActions.h"
-#include "engine/Scene.h"
+#include "engine/actions/CompositeActions.h"
+#include "engine/actions/PropertyActions.h"
+#include "engine/scene/Scene.h"
 
 using namespace peckish;
 using namespace peckish::test;

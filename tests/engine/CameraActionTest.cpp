@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "EngineTestSupport.h"
-#include "engine/Camera.h"
-#include "engine/CameraAction.h"
-#include "engine/CompositeActions.h"
+#include "engine/scene/Camera.h"
+#include "engine/actions/CameraAction.h"
+#include "engine/actions/CompositeActions.h"
 
 using namespace peckish;
 using namespace peckish::test;

@@ -9,10 +9,10 @@
 
 #include "EngineTestSupport.h"
 #include "core/Exception.h"
-#include "engine/CameraAction.h"
-#include "engine/CompositeActions.h"
-#include "engine/PropertyActions.h"
-#include "engine/TextureNode.h"
+#include "engine/actions/CameraAction.h"
+#include "engine/actions/CompositeActions.h"
+#include "engine/actions/PropertyActions.h"
+#include "engine/render/TextureNode.h"
 
 using namespace peckish;
 using namespace peckish::test;

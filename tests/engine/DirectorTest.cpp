@@ -4,10 +4,10 @@
 
 #include "EngineTestSupport.h"
 #include "core/Exception.h"
-#include "engine/Camera.h"
-#include "engine/Director.h"
-#include "engine/Scene.h"
-#include "engine/glu.h"
+#include "engine/scene/Camera.h"
+#include "engine/scene/Director.h"
+#include "engine/scene/Scene.h"
+#include "engine/render/glu.h"
 #include "platform/Application.h"
 #include "platform/GLES.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/EAGLView.h"
+#include "engine/render/EAGLView.h"
 #include "platform/Display.h"
 #include "platform/GLContext.h"
 #include "support/GLTestContext.h"

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "core/Log.h"
-#include "engine/Action.h"
-#include "engine/Node.h"
-#include "engine/Scheduler.h"
+#include "engine/actions/Action.h"
+#include "engine/scene/Node.h"
+#include "engine/scene/Scheduler.h"
 #include "platform/RunLoop.h"
 
 namespace peckish::test {

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "StageTestSupport.h"
-#include "engine/Layer.h"
-#include "engine/PropertyActions.h"
+#include "engine/scene/Layer.h"
+#include "engine/actions/PropertyActions.h"
 
 using namespace peckish;
 using namespace peckish::test;

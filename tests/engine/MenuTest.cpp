@@ -4,10 +4,10 @@
 #include <vector>
 
 #include "StageTestSupport.h"
-#include "engine/Label.h"
-#include "engine/Menu.h"
-#include "engine/MenuItem.h"
-#include "engine/Texture2D.h"
+#include "engine/render/Label.h"
+#include "engine/menu/Menu.h"
+#include "engine/menu/MenuItem.h"
+#include "engine/render/Texture2D.h"
 
 using namespace peckish;
 using namespace peckish::test;

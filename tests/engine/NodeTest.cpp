@@ -4,11 +4,11 @@
 #include <functional>
 
 #include "EngineTestSupport.h"
-#include "engine/Camera.h"
-#include "engine/CompositeActions.h"
-#include "engine/NodeOpacity.h"
-#include "engine/PropertyActions.h"
-#include "engine/Scene.h"
+#include "engine/scene/Camera.h"
+#include "engine/actions/CompositeActions.h"
+#include "engine/scene/NodeOpacity.h"
+#include "engine/actions/PropertyActions.h"
+#include "engine/scene/Scene.h"
 
 using namespace peckish;
 using namespace peckish::test;

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "TextureTestSupport.h"
-#include "engine/ParticleSystem.h"
-#include "engine/ParticleSystems.h"
-#include "engine/TextureMgr.h"
+#include "engine/particles/ParticleSystem.h"
+#include "engine/particles/ParticleSystems.h"
+#include "engine/render/TextureMgr.h"
 #include "platform/RunLoop.h"
 
 namespace peckish::test {

@@ -7,11 +7,11 @@
 #include "EngineTestSupport.h"
 #include "TextureTestSupport.h"
 #include "core/Exception.h"
-#include "engine/CompositeActions.h"
-#include "engine/PropertyActions.h"
-#include "engine/Sprite.h"
-#include "engine/Texture2D.h"
-#include "engine/TextureNode.h"
+#include "engine/actions/CompositeActions.h"
+#include "engine/actions/PropertyActions.h"
+#include "engine/render/Sprite.h"
+#include "engine/render/Texture2D.h"
+#include "engine/render/TextureNode.h"
 
 using namespace peckish;
 using namespace peckish::test;

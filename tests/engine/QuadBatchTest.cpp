@@ -12,13 +12,13 @@
 
 #include "StageTestSupport.h"
 #include "TextureTestSupport.h"
-#include "engine/Camera.h"
-#include "engine/Label.h"
-#include "engine/Layer.h"
-#include "engine/QuadBatch.h"
-#include "engine/Sprite.h"
-#include "engine/Texture2D.h"
-#include "engine/TextureMgr.h"
+#include "engine/scene/Camera.h"
+#include "engine/render/Label.h"
+#include "engine/scene/Layer.h"
+#include "engine/render/QuadBatch.h"
+#include "engine/render/Sprite.h"
+#include "engine/render/Texture2D.h"
+#include "engine/render/TextureMgr.h"
 
 namespace peckish::test {
 namespace {

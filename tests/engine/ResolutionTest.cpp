@@ -8,11 +8,11 @@
 
 #include "StageTestSupport.h"
 #include "TextureTestSupport.h"
-#include "engine/Label.h"
-#include "engine/ParticleSystem.h"
-#include "engine/Sprite.h"
-#include "engine/Texture2D.h"
-#include "engine/TextureMgr.h"
+#include "engine/render/Label.h"
+#include "engine/particles/ParticleSystem.h"
+#include "engine/render/Sprite.h"
+#include "engine/render/Texture2D.h"
+#include "engine/render/TextureMgr.h"
 #include "platform/Display.h"
 #include "platform/Window.h"
 

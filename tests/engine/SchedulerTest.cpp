@@ -2,7 +2,7 @@
 
 #include "EngineTestSupport.h"
 #include "core/Exception.h"
-#include "engine/Scene.h"
+#include "engine/scene/Scene.h"
 
 using namespace peckish;
 using namespace peckish::test;

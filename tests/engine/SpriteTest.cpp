@@ -5,10 +5,10 @@
 
 #include "TextureTestSupport.h"
 #include "core/Log.h"
-#include "engine/Sprite.h"
-#include "engine/Texture2D.h"
-#include "engine/TextureMgr.h"
-#include "engine/TextureNode.h"
+#include "engine/render/Sprite.h"
+#include "engine/render/Texture2D.h"
+#include "engine/render/TextureMgr.h"
+#include "engine/render/TextureNode.h"
 
 namespace peckish::test {
 namespace {

@@ -8,8 +8,8 @@
 
 #include "EngineTestSupport.h"
 #include "core/Exception.h"
-#include "engine/Director.h"
-#include "engine/Scene.h"
+#include "engine/scene/Director.h"
+#include "engine/scene/Scene.h"
 #include "platform/Application.h"
 #include "platform/GLES.h"
 #include "platform/Touch.h"

@@ -12,9 +12,9 @@
 #include "TextureTestSupport.h"
 #include "core/Exception.h"
 #include "core/Log.h"
-#include "engine/Texture2D.h"
-#include "engine/TextureAtlas.h"
-#include "engine/TextureMgr.h"
+#include "engine/render/Texture2D.h"
+#include "engine/render/TextureAtlas.h"
+#include "engine/render/TextureMgr.h"
 #include "platform/Image.h"
 #include "platform/TextRaster.h"
 

@@ -10,8 +10,8 @@
 #include <functional>
 #include <string>
 
-#include "engine/Texture2D.h"
-#include "engine/TextureMgr.h"
+#include "engine/render/Texture2D.h"
+#include "engine/render/TextureMgr.h"
 #include "platform/GLContext.h"
 #include "platform/GLES.h"
 #include "platform/Image.h"

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "StageTestSupport.h"
-#include "engine/Camera.h"
-#include "engine/Layer.h"
-#include "engine/Menu.h"
-#include "engine/Transition.h"
+#include "engine/scene/Camera.h"
+#include "engine/scene/Layer.h"
+#include "engine/menu/Menu.h"
+#include "engine/transitions/Transition.h"
 #include "engine/transitions/TransitionRegistry.h"
 
 using namespace peckish;

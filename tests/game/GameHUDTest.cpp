@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "GameTestSupport.h"
-#include "engine/Texture2D.h"
+#include "engine/render/Texture2D.h"
 
 namespace peckish::test {
 namespace {

@@ -10,10 +10,10 @@
 #include <utility>
 #include <vector>
 
-#include "engine/Director.h"
-#include "engine/Label.h"
-#include "engine/Scene.h"
-#include "engine/Scheduler.h"
+#include "engine/scene/Director.h"
+#include "engine/render/Label.h"
+#include "engine/scene/Scene.h"
+#include "engine/scene/Scheduler.h"
 #include "game/GameHUD.h"
 #include "game/GameNode.h"
 #include "game/Positions.h"

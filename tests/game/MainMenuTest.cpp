@@ -2,9 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "ShellTestSupport.h"
-#include "engine/Menu.h"
-#include "engine/MenuItem.h"
-#include "engine/Label.h"
+#include "engine/menu/Menu.h"
+#include "engine/menu/MenuItem.h"
+#include "engine/render/Label.h"
 #include "game/WebPage.h"
 #include "platform/Config.h"
 #include "ui/NavigationBar.h"

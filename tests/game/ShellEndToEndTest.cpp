@@ -6,8 +6,8 @@
 #include "ShellTestSupport.h"
 #include "devserver/DevServer.h"
 #include "devserver/Store.h"
-#include "engine/Menu.h"
-#include "engine/MenuItem.h"
+#include "engine/menu/Menu.h"
+#include "engine/menu/MenuItem.h"
 #include "game/WebPage.h"
 
 namespace peckish::test {

@@ -7,7 +7,7 @@
 #include "ShellTestSupport.h"
 #include "audio/BackgroundSoundManager.h"
 #include "audio/SoundEffectManager.h"
-#include "engine/Label.h"
+#include "engine/render/Label.h"
 #include "game/Autoplay.h"
 #include "game/WebPage.h"
 #include "platform/Notifications.h"

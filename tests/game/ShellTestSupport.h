@@ -16,10 +16,10 @@
 #include <vector>
 
 #include "audio/AudioMute.h"
-#include "engine/Director.h"
-#include "engine/Scene.h"
-#include "engine/Scheduler.h"
-#include "engine/Transition.h"
+#include "engine/scene/Director.h"
+#include "engine/scene/Scene.h"
+#include "engine/scene/Scheduler.h"
+#include "engine/transitions/Transition.h"
 #include "game/GameNode.h"
 #include "game/GameServices.h"
 #include "game/MainMenu.h"

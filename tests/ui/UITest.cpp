@@ -4,11 +4,11 @@
 #include <string>
 #include <vector>
 
-#include "engine/Director.h"
-#include "engine/Layer.h"
-#include "engine/Scene.h"
-#include "engine/Scheduler.h"
-#include "engine/Transition.h"
+#include "engine/scene/Director.h"
+#include "engine/scene/Layer.h"
+#include "engine/scene/Scene.h"
+#include "engine/scene/Scheduler.h"
+#include "engine/transitions/Transition.h"
 #include "platform/Application.h"
 #include "platform/Display.h"
 #include "platform/GLES.h"

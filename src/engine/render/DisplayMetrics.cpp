@@ -1,4 +1,4 @@
-#include "engine/DisplayMetrics.h"
+#include "engine/render/DisplayMetrics.h"
 
 #include "platform/Window.h"
 

@@ -1,6 +1,6 @@
 #include "engine/transitions/TransitionRegistry.h"
 
-#include "engine/Transition.h"
+#include "engine/transitions/Transition.h"
 
 namespace peckish {
 
