@@ -15,11 +15,13 @@
 #include "demos/Demos.h"
 #include "engine/scene/Director.h"
 #include "engine/scene/Scene.h"
+#include "engine/transitions/TransitionRegistry.h"
 #include "game/Autoplay.h"
 #include "game/GameNode.h"
 #include "game/GameServices.h"
 #include "game/KeyboardPlay.h"
 #include "game/MainMenu.h"
+#include "game/SettingsScreen.h"
 #include "game/WebPage.h"
 #include "platform/Config.h"
 #include "platform/Settings.h"
@@ -122,6 +124,7 @@ void PeckishAppDelegate::applicationDidFinishLaunching(platform::Application& ap
   director->setFollowsScreenScale(true);
   director->setAnimationInterval(frameInterval(options_));
   if (options_.mute) setAudioMuted(true);
+  setReducedMotion(platform::rememberedReducedMotion());
   // 5-6. Effects and pickup lines.
   sfx_ = SoundEffectManager::sharedManager();
   sfx_->addSound("GameOver.caf");
@@ -143,9 +146,10 @@ void PeckishAppDelegate::applicationDidFinishLaunching(platform::Application& ap
     d->addKeyListener(this);
     // The player's window settings are remembered for the next start whenever they change.
     // Only what changed is written: a scale given on the command line stays this run's own.
-    d->setSettingsObserver([d, fullscreen = d->fullscreen(), scale = d->scale()]() mutable {
+    d->setSettingsObserver([this, d, fullscreen = d->fullscreen(), scale = d->scale()]() mutable {
       if (d->fullscreen() != fullscreen) platform::rememberFullscreen(fullscreen = d->fullscreen());
       if (d->scale() != scale) platform::rememberScale(scale = d->scale());
+      if (settings_) settings_->refresh();
     });
   }
   runFirstScene(app);
@@ -251,6 +255,7 @@ GameNode* PeckishAppDelegate::runningGame() {
 bool PeckishAppDelegate::keyDown(const platform::KeyEvent& e) {
   using platform::Key;
   if (e.repeat || e.ctrl || e.alt) return false;
+  if (settings_ && e.key != Key::M) return false;
   // In a game the letter block only taps, whatever letter the layout types with its keys.
   if (inLetterBlock(e)) {
     if (GameNode* game = runningGame()) {
@@ -261,6 +266,7 @@ bool PeckishAppDelegate::keyDown(const platform::KeyEvent& e) {
   switch (e.key) {
     case Key::M:
       platform::rememberMute(toggleAudioMuted());
+      if (settings_) settings_->refresh();
       return true;
     case Key::P:
       if (!Director::exists() || ui::isModalShown()) return false;
@@ -282,6 +288,10 @@ bool PeckishAppDelegate::keyDown(const platform::KeyEvent& e) {
     default:
       break;
   }
+  if (e.code == 'o' && userPaused_ && !ui::isModalShown()) {
+    showSettings();
+    return true;
+  }
   const int hole = holeForKey(e);
   if (hole < 0) return false;
   GameNode* game = runningGame();
@@ -300,7 +310,7 @@ bool PeckishAppDelegate::pauseGame() {
   d->pause();
   d->setTouchesBlocked(true);
   if (BackgroundSoundManager* m = music()) m->pause();
-  if (!pauseBanner_) pauseBanner_ = ui::Banner::create("Paused", "Press P to continue");
+  if (!pauseBanner_) pauseBanner_ = ui::Banner::create("Paused", "Press P to continue, O for settings");
   pauseBanner_->show();
   return true;
 }
@@ -316,6 +326,22 @@ void PeckishAppDelegate::resumeGame() {
   if (!userPaused_) return;
   liftPlayerPause();
   if (Director::exists()) Director::sharedDirector()->resume();
+}
+
+void PeckishAppDelegate::showSettings() {
+  if (settings_ || !Director::exists() || Director::sharedDirector()->nextScene()) return;
+  settings_ = SettingsScreen::open(Callback<void()>(this, &PeckishAppDelegate::settingsClosed));
+  if (!settings_ || !userPaused_) return;
+  // Over the player's pause: the game stays stopped underneath, the screen takes the touches.
+  Director::sharedDirector()->setTouchesBlocked(false);
+  if (pauseBanner_) pauseBanner_->dismiss();
+}
+
+void PeckishAppDelegate::settingsClosed() {
+  settings_ = nullptr;
+  if (!userPaused_) return;
+  if (Director::exists()) Director::sharedDirector()->setTouchesBlocked(true);
+  if (pauseBanner_) pauseBanner_->show();
 }
 
 }  // namespace peckish

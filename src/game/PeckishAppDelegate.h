@@ -18,7 +18,10 @@
 // keeps them in the user defaults whenever the player changes them), the keypad and the letter block tap the holes (game/KeyboardPlay.h), and P is
 // the player's pause of a running game: the Director paused, every touch held back at the
 // Director, the music held, and "Paused" / "Press P to continue" over the game until P again (or
-// Escape, which goes on to the restart dialog). Outside a running game P does nothing.
+// Escape, which goes on to the restart dialog). Outside a running game P does nothing. O in that
+// pause, like "Settings" in the main menu, lays the settings screen over the game; leaving it
+// (Escape, Back) finds the game still paused. While the screen is up only M of the shell's keys
+// counts.
 //
 //   PeckishAppDelegate app(options);
 //   return platform::Application::sharedApplication()->run(&app, options);
@@ -38,6 +41,7 @@ class BackgroundSoundManager;
 class WebPage;
 class Autoplay;
 class GameNode;
+class SettingsScreen;
 namespace platform {
 class View;
 }
@@ -104,11 +108,16 @@ class PeckishAppDelegate : public platform::ApplicationDelegate, public platform
   bool isPlayerPaused() const { return userPaused_; }
   ui::Banner* pauseBanner() const { return pauseBanner_.get(); }
 
+  // The settings screen over the running scene (nothing while a scene change is on its way).
+  void showSettings();
+  SettingsScreen* settingsScreen() const { return settings_.get(); }
+
  private:
   void runFirstScene(platform::Application& app);
   // Ends the player's pause without resuming the Director; the music too unless the application
   // is on its way out.
   void liftPlayerPause(bool resumeMusic = true);
+  void settingsClosed();
 
   platform::Options options_;
   SoundEffectManager* sfx_ = nullptr;
@@ -118,6 +127,7 @@ class PeckishAppDelegate : public platform::ApplicationDelegate, public platform
   Ref<platform::View> currentView_;
   Ref<Autoplay> bot_;
   Ref<ui::Banner> pauseBanner_;
+  Ref<SettingsScreen> settings_;
   std::string lastPickupLine_;
   std::uint32_t seed_ = 0;
   bool launched_ = false;

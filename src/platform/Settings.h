@@ -13,6 +13,8 @@ namespace peckish::platform {
 inline constexpr const char* kMuteSetting = "mute";
 inline constexpr const char* kFullscreenSetting = "fullscreen";
 inline constexpr const char* kScaleSetting = "scale";
+// Scene changes as a short fade and nothing on screen shaking or flashing (the settings screen).
+inline constexpr const char* kReducedMotionSetting = "reduced-motion";
 
 // Fills in what the command line left open (see above). A remembered scale marks nothing as given,
 // so the display still brings it down to what the desktop allows.
@@ -21,5 +23,8 @@ void applyRememberedSettings(Options& options);
 void rememberMute(bool muted);
 void rememberFullscreen(bool on);
 void rememberScale(int scale);
+void rememberReducedMotion(bool on);
+// The remembered wish for reduced motion; off when none is remembered.
+bool rememberedReducedMotion();
 
 }  // namespace peckish::platform
