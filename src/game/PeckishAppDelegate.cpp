@@ -145,6 +145,8 @@ void PeckishAppDelegate::applicationDidFinishLaunching(platform::Application& ap
   setPlayRandomPickupLineHook([this] { playRandomPickupLine(); });
   if (platform::Display* d = platform::Display::shared()) {
     d->addKeyListener(this);
+    // Dialogs, then the front screen's menu, are asked before the game's own keys.
+    ui::claimKeyboard();
     // The player's window settings are remembered for the next start whenever they change.
     // Only what changed is written: a scale given on the command line stays this run's own.
     d->setSettingsObserver([d, fullscreen = d->fullscreen(), scale = d->scale()]() mutable {
