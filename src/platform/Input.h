@@ -7,8 +7,10 @@
 //   - keys become KeyListener calls (each with what it types and where it sits, see KeyEvent),
 //     through one table of the keys the game names; a key press no listener took goes back to the
 //     display (F11 and F fullscreen, Ctrl + and Ctrl - window scale);
-//   - typed text reaches the key listeners while text input is on.
-// Further kinds of input (game controllers) are translated here too, beside these.
+//   - typed text reaches the key listeners while text input is on, and a mouse move with no
+//     button down is told to them (KeyListener::pointerMoved).
+// Further kinds of input (game controllers) are translated here too, beside these; to steer menus
+// and dialogs they send key events (arrows, Return, Escape) like the keyboard (see ui/Overlay.h).
 //
 // Tests queue input through the inject...() functions (Display forwards its own to them); it is
 // delivered by the display's next pumpEvents().
@@ -53,6 +55,8 @@ class KeyListener {
   virtual bool keyUp(const KeyEvent&) { return false; }
   // UTF-8 text typed while text input is on (Display::startTextInput).
   virtual bool textInput(const std::string&) { return false; }
+  // The mouse moved with no button down: a keyboard highlight may step aside. Every listener is told.
+  virtual void pointerMoved() {}
 };
 
 enum class FingerPhase { Down, Motion, Up };

@@ -45,4 +45,23 @@ void rememberScale(int scale) { remember(kScaleSetting, scale); }
 void rememberReducedMotion(bool on) { remember(kReducedMotionSetting, on ? 1 : 0); }
 bool rememberedReducedMotion() { return remembered(kReducedMotionSetting, 0, 1).value_or(0) != 0; }
 
+int rememberedVolume(const char* key) {
+  const std::optional<int> v = remembered(key, 0, 100);
+  return v && *v % 10 == 0 ? *v : 100;
+}
+
+void rememberVolume(const char* key, int percent) { remember(key, percent); }
+
+const char* rememberedCaptions() {
+  const std::optional<std::string> text = UserDefaults::standard().stringForKey(kCaptionsSetting);
+  if (text == "on") return "on";
+  if (text == "off") return "off";
+  return "auto";
+}
+
+void rememberCaptions(const char* mode) {
+  if (UserDefaults::standard().stringForKey(kCaptionsSetting) != mode)
+    UserDefaults::standard().setString(kCaptionsSetting, mode);
+}
+
 }  // namespace peckish::platform

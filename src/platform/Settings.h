@@ -15,6 +15,12 @@ inline constexpr const char* kFullscreenSetting = "fullscreen";
 inline constexpr const char* kScaleSetting = "scale";
 // Scene changes as a short fade and nothing on screen shaking or flashing (the settings screen).
 inline constexpr const char* kReducedMotionSetting = "reduced-motion";
+// The sound settings: each volume in percent (0 to 100, a multiple of 10; 100 when never set), and
+// the captions of the spoken lines as "on", "off" or "auto" ("auto" when never set).
+inline constexpr const char* kMusicVolumeSetting = "music-volume";
+inline constexpr const char* kEffectsVolumeSetting = "effects-volume";
+inline constexpr const char* kVoiceVolumeSetting = "voice-volume";
+inline constexpr const char* kCaptionsSetting = "captions";
 
 // Fills in what the command line left open (see above). A remembered scale marks nothing as given,
 // so the display still brings it down to what the desktop allows.
@@ -26,5 +32,12 @@ void rememberScale(int scale);
 void rememberReducedMotion(bool on);
 // The remembered wish for reduced motion; off when none is remembered.
 bool rememberedReducedMotion();
+
+// A remembered volume (one of the keys above), 100 when none or not a valid one.
+int rememberedVolume(const char* key);
+void rememberVolume(const char* key, int percent);
+// "on", "off" or "auto".
+const char* rememberedCaptions();
+void rememberCaptions(const char* mode);
 
 }  // namespace peckish::platform
