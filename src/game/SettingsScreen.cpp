@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "audio/SoundEffectManager.h"
 #include "engine/menu/Menu.h"
 #include "engine/menu/MenuItem.h"
 #include "engine/render/Label.h"
@@ -11,9 +10,9 @@
 #include "engine/scene/Director.h"
 #include "engine/scene/Scene.h"
 #include "engine/transitions/TransitionRegistry.h"
+#include "game/SoundSettings.h"
 #include "platform/Display.h"
 #include "platform/Settings.h"
-#include "ui/Overlay.h"
 
 namespace peckish {
 namespace {
@@ -51,24 +50,27 @@ const char* onOff(bool on) { return on ? "On" : "Off"; }
 
 // --- what each row reads and changes ---------------------------------------------------------
 
-// VOLUMES: the audio module's music, effects and voice volumes (0..100, remembered) go here.
-int volume(Row) { return 100; }
-void setVolume(Row, int) {}
+Volume volumeOf(Row row) {
+  return row == Row::Music ? Volume::Music : row == Row::Effects ? Volume::Effects : Volume::Voice;
+}
 
-// CAPTIONS: the audio module's captions setting (auto, on, off) goes here.
-const char* captionsText() { return "Auto"; }
-void nextCaptions() {}
+const char* captionsText() {
+  switch (captionMode()) {
+    case CaptionMode::On: return "On";
+    case CaptionMode::Off: return "Off";
+    case CaptionMode::Auto: break;
+  }
+  return "Auto";
+}
+
+void nextCaptions() {
+  const CaptionMode mode = captionMode();
+  setCaptionMode(mode == CaptionMode::Auto ? CaptionMode::On : mode == CaptionMode::On ? CaptionMode::Off : CaptionMode::Auto);
+}
 
 // SHARING: the application's consent answer goes here.
 bool sharing() { return false; }
 void setSharing(bool) {}
-
-// A short sound at the new level of the effects or the voices.
-void playSample(Row row) {
-  SoundEffectManager* sfx = SoundEffectManager::sharedManager();
-  if (row == Row::Effects) sfx->playSound("Hit.caf");
-  if (row == Row::Voice) sfx->playSound("Holla.caf");
-}
 
 }  // namespace
 
@@ -108,16 +110,14 @@ SettingsScreen::SettingsScreen(Callback<void()> closed) : closed_(closed) {
   for (const Ref<MenuItem>& it : items) at.push_back(it->position());
   Ref<Menu> menu = make<Menu>(items);
   for (size_t i = 0; i < items.size(); ++i) items[i]->setPosition(at[i]);
-  back_->setPosition(Vec2(240, 30));
+  back_->setPosition(Vec2(60, 292));
+  menu->setBackCall(Callback<void()>(this, &SettingsScreen::close));
   menu_ = menu.get();
   add(menu, 2);
   refresh();
 }
 
-SettingsScreen::~SettingsScreen() {
-  if (listening_)
-    if (platform::Display* d = platform::Display::shared()) d->removeKeyListener(this);
-}
+SettingsScreen::~SettingsScreen() = default;
 
 void SettingsScreen::addRow(Row row, float y, std::vector<Ref<MenuItem>>& items) {
   const RowInfo& info = kRows[static_cast<int>(row)];
@@ -147,19 +147,7 @@ void SettingsScreen::addRow(Row row, float y, std::vector<Ref<MenuItem>>& items)
   lines_.push_back(line);
 }
 
-void SettingsScreen::onEnter() {
-  Layer::onEnter();
-  if (platform::Display* d = platform::Display::shared(); d && !listening_) {
-    d->addKeyListener(this);
-    listening_ = true;
-  }
-}
-
 void SettingsScreen::onExit() {
-  if (listening_) {
-    if (platform::Display* d = platform::Display::shared()) d->removeKeyListener(this);
-    listening_ = false;
-  }
   Layer::onExit();
   // The layer below has the touches again if it is still on stage.
   if (auto* layer = dynamic_cast<Layer*>(below_); layer && layer->isRunning() && Director::exists())
@@ -172,12 +160,6 @@ void SettingsScreen::close() {
   Ref<SettingsScreen> keep(this);
   from->remove(this);
   if (closed_) closed_();
-}
-
-bool SettingsScreen::keyDown(const platform::KeyEvent& e) {
-  if (e.key != platform::Key::Escape || e.repeat || ui::isModalShown()) return false;
-  close();
-  return true;
 }
 
 MenuItem* SettingsScreen::item(Row row, int by) const {
@@ -196,7 +178,7 @@ std::string SettingsScreen::valueText(Row row) {
     case Row::Music:
     case Row::Effects:
     case Row::Voice:
-      std::snprintf(text, sizeof text, "%d%%", volume(row));
+      std::snprintf(text, sizeof text, "%d%%", soundVolume(volumeOf(row)));
       return text;
     case Row::Fullscreen:
       return onOff(d && d->fullscreen());
@@ -219,8 +201,8 @@ void SettingsScreen::change(Row row, int by) {
     case Row::Music:
     case Row::Effects:
     case Row::Voice:
-      setVolume(row, std::clamp(volume(row) + (by < 0 ? -10 : 10), 0, 100));
-      playSample(row);
+      setSoundVolume(volumeOf(row), soundVolume(volumeOf(row)) + (by < 0 ? -10 : 10));
+      playVolumeSample(volumeOf(row));
       break;
     case Row::Fullscreen:
       // The display tells its settings observer, which remembers the change.

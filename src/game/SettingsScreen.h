@@ -10,10 +10,10 @@
 //   Window scale          -   2x  +
 //   Captions                 Auto
 //   Reduced motion           Off
-//   Share play statistics    No
-//                 Back
+//   Share play statistics    Off
 //
-// The screen is one Menu (so a click, a tap or the keys that move through menus work alike):
+// "Back" stands in the top left corner, clear of the captions' strip. The screen is one Menu, so a
+// click, a tap and the keys that steer menus (arrows, Tab, Return, Space; Escape is Back) work alike:
 // "-" and "+" items step a volume by 10 % (0..100) or the window scale by one; the value item of
 // the other rows turns to its next value. Every change takes effect at once and is remembered in
 // the user defaults by the code that owns the setting; a volume change plays a short sample at
@@ -27,7 +27,6 @@
 
 #include "core/Callback.h"
 #include "engine/scene/Layer.h"
-#include "platform/Input.h"
 
 namespace peckish {
 
@@ -35,7 +34,7 @@ class Label;
 class Menu;
 class MenuItem;
 
-class SettingsScreen : public Layer, public platform::KeyListener {
+class SettingsScreen : public Layer {
  public:
   enum class Row { Music, Effects, Voice, Fullscreen, Scale, Captions, ReducedMotion, Sharing };
   static constexpr int kRowCount = 8;
@@ -67,10 +66,6 @@ class SettingsScreen : public Layer, public platform::KeyListener {
   // Shows every value as it stands now.
   void refresh();
 
-  // Escape goes back; nothing is taken while a dialog is in front.
-  bool keyDown(const platform::KeyEvent& e) override;
-
-  void onEnter() override;
   // Layer behaviour, then the touches go back to the layer below.
   void onExit() override;
 
@@ -98,7 +93,6 @@ class SettingsScreen : public Layer, public platform::KeyListener {
   Menu* menu_ = nullptr;       // held through the children list
   MenuItem* back_ = nullptr;   // held by the menu
   platform::TouchHandler* below_ = nullptr;  // the handler before the screen came
-  bool listening_ = false;
 };
 
 }  // namespace peckish

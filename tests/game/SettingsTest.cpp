@@ -9,9 +9,12 @@
 #include "engine/menu/Menu.h"
 #include "engine/menu/MenuItem.h"
 #include "engine/transitions/TransitionRegistry.h"
+#include "game/PickupLines.h"
 #include "game/SettingsScreen.h"
+#include "game/SoundSettings.h"
 #include "platform/Settings.h"
 #include "ui/Banner.h"
+#include "ui/Caption.h"
 
 namespace peckish::test {
 namespace {
@@ -118,6 +121,16 @@ TEST_F(SettingsTest, EveryRowOfTheSettingsScreenTakesEffectAtOnceShowsItAndIsRem
     std::string kept;
     std::function<bool()> inEffect;
   } cases[] = {
+      {Row::Music, -1, "90%", platform::kMusicVolumeSetting, "90", [] { return soundVolume(Volume::Music) == 90; }},
+      {Row::Music, +1, "100%", platform::kMusicVolumeSetting, "100", [] { return soundVolume(Volume::Music) == 100; }},
+      {Row::Music, +1, "100%", platform::kMusicVolumeSetting, "100", [] { return soundVolume(Volume::Music) == 100; }},
+      {Row::Effects, -1, "90%", platform::kEffectsVolumeSetting, "90",
+       [] { return soundVolume(Volume::Effects) == 90 && soundVolume(Volume::Voice) == 100; }},
+      {Row::Voice, -1, "90%", platform::kVoiceVolumeSetting, "90",
+       [] { return soundVolume(Volume::Voice) == 90 && soundVolume(Volume::Music) == 100; }},
+      {Row::Captions, +1, "On", platform::kCaptionsSetting, "on", [] { return captionMode() == CaptionMode::On; }},
+      {Row::Captions, +1, "Off", platform::kCaptionsSetting, "off", [] { return captionMode() == CaptionMode::Off; }},
+      {Row::Captions, -1, "Auto", platform::kCaptionsSetting, "auto", [] { return captionMode() == CaptionMode::Auto; }},
       {Row::ReducedMotion, +1, "On", platform::kReducedMotionSetting, "1", [] { return reducedMotion(); }},
       {Row::ReducedMotion, +1, "Off", platform::kReducedMotionSetting, "0", [] { return !reducedMotion(); }},
       {Row::Fullscreen, +1, "On", platform::kFullscreenSetting, "1", [d] { return d->fullscreen(); }},
@@ -136,6 +149,12 @@ TEST_F(SettingsTest, EveryRowOfTheSettingsScreenTakesEffectAtOnceShowsItAndIsRem
   // Changed elsewhere (F11) while the screen is up: the row follows.
   key(platform::Key::F11);
   EXPECT_EQ(screen->shownText(Row::Fullscreen), "On");
+  // A new voice volume is heard (or, captioned, seen) at once.
+  tapItem(screen->item(Row::Captions, +1));
+  tapItem(screen->item(Row::Voice, -1));
+  ASSERT_NE(currentCaption(), nullptr);
+  EXPECT_TRUE(currentCaption()->isVisible());
+  EXPECT_EQ(currentCaption()->words(), findPickupLine("Holla.caf")->words);
   app.reset();
   d->setFullscreen(false);
   d->setScale(2);
@@ -176,15 +195,30 @@ TEST_F(SettingsTest, ReducedMotionTurnsEveryTransitionOfTheGameIntoAShortFade) {
   setReducedMotion(false);
 }
 
-TEST_F(SettingsTest, TheSettingsScreenOverThePausedGameIsReachedAndLeftByKeys) {
+TEST_F(SettingsTest, TheSettingsScreenIsReachedAndLeftByKeysFromTheMenuAndThePausedGame) {
+  using platform::Key;
   launch({});
+  // From the main menu: Up shows the focus on Play, Up again wraps round to Settings.
+  for (Key k : {Key::Up, Key::Up, Key::Return}) key(k);
+  SettingsScreen* screen = app->settingsScreen();
+  ASSERT_NE(screen, nullptr);
+  EXPECT_EQ(Menu::frontmost(), screen->menu());
+  // The first key shows the focus on the music's "-"; Return turns the music down.
+  for (Key k : {Key::Down, Key::Return}) key(k);
+  EXPECT_EQ(soundVolume(Volume::Music), 90);
+  key(Key::Escape);
+  EXPECT_EQ(app->settingsScreen(), nullptr);
+  EXPECT_EQ(Menu::frontmost(), menuLayer()->menu()) << "the menu has the keys again";
+  EXPECT_EQ(menuLayer()->menu()->focusedItem(), 5) << "still on Settings";
+
+  // Over the paused game: O opens, Escape leaves the game as paused as it was.
   playFromMenu();
   State* state = State::sharedState();
   state->setFreq(1e9f);
   key(platform::Key::P);
   ASSERT_TRUE(app->isPlayerPaused());
   keyCode('o');
-  SettingsScreen* screen = app->settingsScreen();
+  screen = app->settingsScreen();
   ASSERT_NE(screen, nullptr);
   EXPECT_TRUE(screen->isOpen());
   EXPECT_FALSE(app->pauseBanner()->isVisible());
