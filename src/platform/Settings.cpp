@@ -43,4 +43,10 @@ void rememberMute(bool muted) { remember(kMuteSetting, muted ? 1 : 0); }
 void rememberFullscreen(bool on) { remember(kFullscreenSetting, on ? 1 : 0); }
 void rememberScale(int scale) { remember(kScaleSetting, scale); }
 
+std::optional<bool> rememberedAnalyticsConsent() {
+  if (auto v = remembered(kAnalyticsSetting, 0, 1)) return *v != 0;
+  return std::nullopt;
+}
+void rememberAnalyticsConsent(bool share) { remember(kAnalyticsSetting, share ? 1 : 0); }
+
 }  // namespace peckish::platform
