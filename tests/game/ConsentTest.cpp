@@ -330,6 +330,8 @@ TEST_F(ConsentTest, SharingDecliningAndSharingAgainThroughTheQuestion) {
   ASSERT_EQ(question->numberOfButtons(), 2);
   EXPECT_EQ(question->buttonTitleAtIndex(0), "Share");
   EXPECT_EQ(question->buttonTitleAtIndex(1), "Don't share");
+  // The box is centred, not pinned to the bottom edge (4 points, plus its padding): it fits the screen.
+  EXPECT_GT(question->buttonRect(0).origin.y, 18.f) << "the question does not fit on the screen";
   tapButton(question, 0);
   EXPECT_EQ(remembered(), "1");
   EXPECT_TRUE(app->analyticsRunning());

@@ -80,7 +80,7 @@ TEST(OptionsTest, HelpListsEveryOption) {
   for (const char* o : {"--help", "--version", "--scale N", "--fullscreen", "--mute", "--headless", "--frames N",
                         "--screenshot FILE", "--fixed-dt S", "--fps N", "--seed N", "--play", "--autoplay", "--demo NAME",
                         "--verbose", "PECKISH_LOG", "PECKISH_DATA_DIR", "PECKISH_RESOURCES", "PECKISH_HIGHSCORE_URL", "PECKISH_ANALYTICS_HOST",
-                        "PECKISH_PRODUCT_URL"}) {
+                        "PECKISH_PRODUCT_URL", "--analytics on|off", "DO_NOT_TRACK", "Privacy:"}) {
     EXPECT_NE(help.find(o), std::string::npos) << o;
   }
 }
