@@ -365,7 +365,10 @@ void Display::drawSurfaceIntoWindow(GLuint readFramebuffer, int w, int h) {
   GLint previousTexture = 0, previousUnit = GL_TEXTURE0, previousClientUnit = GL_TEXTURE0, previousBuffer = 0;
   GLint previousViewport[4] = {};
   GLint previousEnv = GL_MODULATE;
-  GLfloat previousColor[4] = {1.f, 1.f, 1.f, 1.f};
+  GLint previousMatrixMode = GL_MODELVIEW;
+  GLfloat previousColor[4] = {1.f, 1.f, 1.f, 1.f}, previousClear[4] = {0.f, 0.f, 0.f, 1.f};
+  glGetIntegerv(GL_MATRIX_MODE, &previousMatrixMode);
+  glGetFloatv(GL_COLOR_CLEAR_VALUE, previousClear);
   glGetIntegerv(GL_ACTIVE_TEXTURE, &previousUnit);
   glGetIntegerv(GL_CLIENT_ACTIVE_TEXTURE, &previousClientUnit);
   glActiveTexture(GL_TEXTURE0);
@@ -436,6 +439,8 @@ void Display::drawSurfaceIntoWindow(GLuint readFramebuffer, int w, int h) {
   glPopMatrix();
   glMatrixMode(GL_MODELVIEW);
   glPopMatrix();
+  glMatrixMode(static_cast<GLenum>(previousMatrixMode));
+  glClearColor(previousClear[0], previousClear[1], previousClear[2], previousClear[3]);
   for (size_t i = 0; i < std::size(caps); ++i) capOn[i] ? glEnable(caps[i]) : glDisable(caps[i]);
   for (size_t i = 0; i < std::size(arrays); ++i)
     arrayOn[i] ? glEnableClientState(arrays[i]) : glDisableClientState(arrays[i]);
