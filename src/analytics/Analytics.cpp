@@ -2,9 +2,12 @@
 
 #include <exception>
 
+#include "analytics/KXDatabase.h"
 #include "analytics/KXService.h"
 #include "core/Log.h"
 #include "platform/Config.h"
+#include "platform/Device.h"
+#include "platform/Paths.h"
 
 namespace peckish::analytics {
 
@@ -24,6 +27,20 @@ void stopForApplication() {
   } catch (const std::exception& e) {
     engineLog("Analytics: %s", e.what());
   }
+}
+
+void withdrawForApplication() {
+  if (Singleton<KXService>::exists()) {
+    try {
+      KXService::sharedService()->shutDown();
+    } catch (const std::exception& e) {
+      engineLog("Analytics: %s", e.what());
+    }
+    KXService::purgeShared();
+  }
+  KXDatabase::purgeShared();
+  KXDatabase::removeFiles(platform::documentsDirectory());
+  platform::forgetDeviceUniqueIdentifier();
 }
 
 void logAction(const std::string& name) {

@@ -13,6 +13,11 @@ void startForApplication();
 // the terminate notification arrive). Uploads still in flight are written back to the queue when
 // platform::kApplicationWillTerminateNotification is posted (platform::Application::terminate).
 void stopForApplication();
+// The player withdrew consent: the analysis ends as at termination (exchanges on the wire
+// cancelled), the service, the store and the transport's delegate are let go, and the queue's
+// files and the installation's identifier are deleted. Nothing is sent afterwards; a later
+// startForApplication starts afresh, with a new identifier.
+void withdrawForApplication();
 // Records a named action while the analysis runs; does nothing before the service exists.
 void logAction(const std::string& name);
 

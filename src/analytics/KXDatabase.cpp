@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <initializer_list>
 #include <thread>
@@ -200,6 +201,23 @@ void KXDatabase::purgeShared() {
     std::lock_guard<std::mutex> lock(s.mutex);
     old = std::move(s.instance);
   }
+}
+
+bool KXDatabase::removeFiles(const std::string& documentsDirectory) {
+  namespace fs = std::filesystem;
+  const fs::path folder = fs::path(documentsDirectory) / "Kestrix";
+  std::error_code ec;
+  bool removed = true;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    if (it->path().filename().string().rfind("kestrix.sql", 0) != 0) continue;
+    std::error_code gone;
+    if (!fs::remove(it->path(), gone) && gone) {
+      engineLog("%s could not be deleted: %s", it->path().c_str(), gone.message().c_str());
+      removed = false;
+    }
+  }
+  fs::remove(folder, ec);  // only when empty
+  return removed;
 }
 
 KXDatabase::KXDatabase() : KXDatabase(platform::documentsDirectory()) {}

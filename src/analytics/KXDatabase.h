@@ -45,6 +45,9 @@ class KXDatabase final : public Object {
   // Tests: close and forget the shared store, so the next sharedDatabase() opens afresh (for
   // example after PECKISH_DATA_DIR changed).
   static void purgeShared();
+  // Deletes the store under the documents folder with everything beside it (journal, locks, damaged
+  // files moved aside) and its folder; the store must not be open. False when something stayed.
+  static bool removeFiles(const std::string& documentsDirectory);
 
   // Longest wait of one operation for the store (its own lock and the file's).
   static constexpr std::chrono::milliseconds kPatience{20};

@@ -13,7 +13,6 @@ struct ProcessValues {
   std::string platform;
   std::string device;
   std::string codeVersion;
-  std::string personHash;
 };
 
 const ProcessValues& processValues() {
@@ -23,7 +22,6 @@ const ProcessValues& processValues() {
     v.platform = std::to_string(1);
     v.device = platform::deviceModel();
     v.codeVersion = "1.1.3";
-    v.personHash = KXMD5(platform::deviceUniqueIdentifier());
     return v;
   }();
   return values;
@@ -36,10 +34,12 @@ void appendQuoted(std::string& s, const char* before, const std::string& value) 
 }
 }  // namespace
 
-KXRequest::KXRequest(std::vector<Ref<KXRecord>> payload) : payload_(std::move(payload)) { processValues(); }
+KXRequest::KXRequest(std::vector<Ref<KXRecord>> payload) : payload_(std::move(payload)), personHash_(personHash()) {
+  processValues();
+}
 
 const std::string& KXRequest::codeVersion() { return processValues().codeVersion; }
-const std::string& KXRequest::personHash() { return processValues().personHash; }
+std::string KXRequest::personHash() { return KXMD5(platform::deviceUniqueIdentifier()); }
 
 std::string KXRequest::json() const {
   const ProcessValues& v = processValues();
@@ -48,7 +48,7 @@ std::string KXRequest::json() const {
 
   std::string s;
   appendQuoted(s, "{\"code_version\" : \"", v.codeVersion);
-  appendQuoted(s, ", \"person_hash\" : \"", v.personHash);
+  appendQuoted(s, ", \"person_hash\" : \"", personHash_);
   appendQuoted(s, ",\"connection_type\" : \"", connectionType);
   appendQuoted(s, ",\"device\" : \"", v.device);
   appendQuoted(s, ", \"platform_id\" : \"", v.platform);

@@ -20,12 +20,15 @@ class KXRequest final : public Object {
   // "]}". The connection type and time are read anew on every call.
   std::string json() const;
 
-  // Process-wide values, fixed by the first request.
+  // Process-wide value, fixed by the first request.
   static const std::string& codeVersion();  // "1.1.3"
-  static const std::string& personHash();   // KXMD5 of the device's unique identifier
+  // KXMD5 of the installation's identifier as it is now (a player who withdrew and agreed again
+  // has a new one); each request keeps the one it was made with.
+  static std::string personHash();
 
  private:
   std::vector<Ref<KXRecord>> payload_;
+  std::string personHash_;
 };
 
 }  // namespace peckish

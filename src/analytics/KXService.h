@@ -99,7 +99,8 @@ class KXService final : public Object,
   static void setApplicationKey(std::string key, std::string secret);
   // Created on first use, on the main thread.
   static KXService* sharedService() { return shared(); }
-  // Tests: stops the timers and the terminate observer and forgets the shared instance.
+  // Stops the timers and the terminate observer and forgets the shared instance (tests, and a
+  // player who withdraws consent, after shutDown).
   static void purgeShared();
 
   // Uses the shared store and transport; schedules the upload timer on the main run loop and
@@ -111,6 +112,9 @@ class KXService final : public Object,
   // Names longer than 40 characters, and calls while not analysing, are dropped.
   void logAction(const std::string& name);
   void stopAnalysis();
+  // Ends everything as the application's termination does: the analysis stopped, the exchanges
+  // cancelled and given their wait, batches still in flight written back.
+  void shutDown() { applicationWillTerminate(); }
   // Answers through the ad delegate: an ad, or an error (codes above, or the transport's).
   void requestAdUsingLocation(bool usingLocation);
 

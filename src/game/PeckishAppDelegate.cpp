@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <optional>
 #include <utility>
 
 #include "analytics/Analytics.h"
@@ -26,6 +27,7 @@
 #include "game/SoundSettings.h"
 #include "game/WebPage.h"
 #include "platform/Config.h"
+#include "platform/RunLoop.h"
 #include "platform/Settings.h"
 #include "platform/Window.h"
 #include "ui/AlertView.h"
@@ -48,6 +50,37 @@ std::function<void()>& analyticsStop() {
 // The music manager if it is up; never tries the sound device again.
 BackgroundSoundManager* music() {
   return BackgroundSoundManager::exists() ? BackgroundSoundManager::shared() : nullptr;
+}
+
+// The question about sharing: what would leave the machine, where to, and that it can be undone.
+constexpr const char* kConsentTitle = "Share play statistics?";
+std::string consentMessage() {
+  return "Peckish can send the names of your play events (a game started, a page opened), your locale, the "
+         "system and machine type and a random number made for this installation to " +
+         platform::analyticsHost() +
+         ". Never your name, the name on your scores, your location or any file. You can change this at any time "
+         "in the settings (S on the main menu).";
+}
+constexpr int kShareButton = 0;
+// How long the main menu shows before the question comes over it.
+constexpr double kAskDelay = 0.5;
+
+// The run's own decision, which a remembered answer does not change.
+std::optional<bool> runDecides(const platform::Options& options) {
+  if (options.analytics) return *options.analytics;
+  if (platform::doNotTrack() || options.headless || options.autoplay) return false;
+  return std::nullopt;
+}
+
+// The main menu is the running scene and no scene change is under way.
+bool mainMenuShowing() {
+  if (!Director::exists()) return false;
+  Director* director = Director::sharedDirector();
+  Scene* scene = director->runningScene();
+  if (!scene || director->nextScene()) return false;
+  for (const auto& e : scene->children())
+    if (dynamic_cast<MainMenu*>(e.node.get())) return true;
+  return false;
 }
 
 std::string pageAddress(const char* path) {
@@ -77,6 +110,11 @@ PeckishAppDelegate::PeckishAppDelegate(const platform::Options& options) : optio
 
 PeckishAppDelegate::~PeckishAppDelegate() {
   if (bot_) bot_->stop();
+  if (askTimer_) platform::RunLoop::main().invalidateTimer(askTimer_);
+  if (consentAlert_) {
+    consentAlert_->setDelegate({});
+    if (consentAlert_->isVisible()) consentAlert_->removeFromSuperview();
+  }
   // On the way out: the banner and the touch block go, the music stays held.
   if (userPaused_) liftPlayerPause(false);
   if (platform::Display* d = platform::Display::shared()) {
@@ -104,11 +142,60 @@ std::function<void()> PeckishAppDelegate::setAnalyticsStop(std::function<void()>
   return std::exchange(analyticsStop(), std::move(stop));
 }
 
+PeckishAppDelegate::AnalyticsChoice PeckishAppDelegate::analyticsChoice(const platform::Options& options) {
+  std::optional<bool> share = runDecides(options);
+  if (!share) share = platform::rememberedAnalyticsConsent();
+  if (!share) return AnalyticsChoice::Undecided;
+  return *share ? AnalyticsChoice::Share : AnalyticsChoice::DontShare;
+}
+
+void PeckishAppDelegate::startAnalytics() {
+  if (analyticsRunning_ || terminated_) return;
+  analyticsRunning_ = true;
+  if (analyticsStart()) analyticsStart()();
+}
+
+void PeckishAppDelegate::setAnalyticsConsent(bool share) {
+  if (askTimer_) platform::RunLoop::main().invalidateTimer(std::exchange(askTimer_, 0));
+  platform::rememberAnalyticsConsent(share);
+  if (share) {
+    if (runDecides(options_).value_or(true)) startAnalytics();
+    return;
+  }
+  if (std::exchange(analyticsRunning_, false) && analyticsStop()) analyticsStop()();
+  analytics::withdrawForApplication();
+}
+
+void PeckishAppDelegate::askAnalyticsConsent() {
+  if (consentAlert_ && consentAlert_->isVisible()) return;
+  consentAlert_ = ui::AlertView::create(kConsentTitle, consentMessage(),
+                                        ui::AlertView::Delegate(this, &PeckishAppDelegate::consentAnswered));
+  consentAlert_->addButtonWithTitle("Share");
+  // Last, so Return (the highlighted button) declines as Escape does.
+  consentAlert_->setCancelButtonIndex(consentAlert_->addButtonWithTitle("Don't share"));
+  consentAlert_->show();
+}
+
+void PeckishAppDelegate::consentAnswered(Object*, int button) { setAnalyticsConsent(button == kShareButton); }
+
+void PeckishAppDelegate::askWhenTheMenuShows() {
+  platform::RunLoop& loop = platform::RunLoop::main();
+  loop.invalidateTimer(std::exchange(askTimer_, 0));
+  if (terminated_) return;
+  // Never over a game (its clock would run on behind the question), a page or another dialog: the
+  // question waits until the menu is back on its own.
+  if (!mainMenuShowing() || currentView_ || ui::isModalShown()) {
+    askTimer_ = loop.addTimer(kAskDelay, false, Callback<void()>(this, &PeckishAppDelegate::askWhenTheMenuShows));
+    return;
+  }
+  askAnalyticsConsent();
+}
+
 void PeckishAppDelegate::applicationDidFinishLaunching(platform::Application& app) {
   gCurrent = this;
   launched_ = true;
-  // 1-2. Analytics: credentials, then the analysis without location tracking.
-  if (analyticsStart()) analyticsStart()();
+  // 1-2. Analytics, only with consent: credentials, then the analysis without location tracking.
+  if (analyticsChoice(options_) == AnalyticsChoice::Share) startAnalytics();
   // The game's named actions go to the analytics client unless something else already takes them.
   if (auto previous = setLogAnalyticsActionHook([](const std::string& a) { analytics::logAction(a); })) {
     setLogAnalyticsActionHook(std::move(previous));
@@ -177,6 +264,12 @@ void PeckishAppDelegate::runFirstScene(platform::Application& app) {
   }
   director->runScene(first);
   ui::ensureOverlay();
+  // Not decided yet: asked over the first main menu in a real window; anywhere else it stays off.
+  const platform::Display* display = platform::Display::shared();
+  if (analyticsChoice(options_) == AnalyticsChoice::Undecided && !options_.play && options_.demo.empty() && display &&
+      !display->headless())
+    askTimer_ = platform::RunLoop::main().addTimer(kAskDelay, false,
+                                                   Callback<void()>(this, &PeckishAppDelegate::askWhenTheMenuShows));
 }
 
 void PeckishAppDelegate::applicationWillResignActive(platform::Application&) {
@@ -200,7 +293,7 @@ void PeckishAppDelegate::applicationDidBecomeActive(platform::Application&) {
 void PeckishAppDelegate::applicationWillTerminate(platform::Application&) {
   if (terminated_) return;
   terminated_ = true;
-  if (analyticsStop()) analyticsStop()();
+  if (std::exchange(analyticsRunning_, false) && analyticsStop()) analyticsStop()();
 }
 
 void PeckishAppDelegate::playRandomPickupLine() {
@@ -268,6 +361,11 @@ bool PeckishAppDelegate::keyDown(const platform::KeyEvent& e) {
       tapHole(game, holeForKey(e));
       return true;
     }
+  }
+  // S on the main menu (nothing laid over it, no dialog): the question about sharing again.
+  if (e.key == Key::Other && e.code == 's' && !e.shift && !ui::isModalShown() && !currentView_ && mainMenuShowing()) {
+    askAnalyticsConsent();
+    return true;
   }
   switch (e.key) {
     case Key::M:

@@ -1,9 +1,10 @@
 #pragma once
 // The application delegate: starts the application and owns what outlives every scene.
 //
-// Launch, in order: analytics started (credentials, no location tracking); the Director with the
-// 32-bit surface, landscape and multiple touches; the remembered volumes and captions
-// (game/SoundSettings.h); the three effects and the fourteen pickup lines registered; random() seeded (--seed N, else time + process id); the music manager; the web-page
+// Launch, in order: analytics started when the player consents (below; credentials, no location
+// tracking); the Director with the 32-bit surface, landscape and multiple touches; the remembered
+// volumes and captions (game/SoundSettings.h); the three effects and the fourteen pickup lines
+// registered; random() seeded (--seed N, else time + process id); the music manager; the web-page
 // panel; then the first scene: the main menu, or a game straight away with --play, or an engine
 // demo with --demo NAME. --mute silences the audio, --autoplay starts the bot.
 //
@@ -13,7 +14,13 @@
 // Termination stops the analytics once; quitting while paused leaves the music held.
 // switchTo lays a view (the web page) over the game, switchBack takes it away.
 //
-// Keys (dialogs on screen are asked first): Escape in a game opens the restart dialog, M toggles
+// Play statistics are shared only with the player's consent, decided once at launch before
+// anything of the analytics client runs (no record, queue file, identifier or connection before):
+// --analytics on|off for this run > DO_NOT_TRACK (off) > --headless or --autoplay runs (off) > the
+// player's remembered answer > undecided: off, and the question ("Share" / "Don't share", Escape
+// declines) once the first main menu shows in a real window. S on the main menu asks again.
+//
+// Keys (dialogs on screen are asked first): S on the main menu asks about sharing, Escape in a game opens the restart dialog, M toggles
 // the audio mute (remembered, as the display's fullscreen and scale are: platform/Settings.h
 // keeps them in the user defaults whenever the player changes them), the keypad and the letter block tap the holes (game/KeyboardPlay.h), and P is
 // the player's pause of a running game: the Director paused, every touch held back at the
@@ -46,6 +53,7 @@ namespace platform {
 class View;
 }
 namespace ui {
+class AlertView;
 class Banner;
 }
 
@@ -99,6 +107,20 @@ class PeckishAppDelegate : public platform::ApplicationDelegate, public platform
   static std::function<void()> setAnalyticsStart(std::function<void()> start);
   static std::function<void()> setAnalyticsStop(std::function<void()> stop);
 
+  // The launch's decision about sharing (see above).
+  enum class AnalyticsChoice { Share, DontShare, Undecided };
+  static AnalyticsChoice analyticsChoice(const platform::Options& options);
+  // The player's answer, from the question or from a settings screen: remembered (in the user
+  // defaults); sharing starts the analytics unless this run's own decision (command line,
+  // DO_NOT_TRACK, headless or autoplay) keeps them off; declining stops them as termination does
+  // and deletes the queue and the installation's identifier, in any run. Agreeing again starts
+  // afresh with a new identifier.
+  void setAnalyticsConsent(bool share);
+  // Shows the question; does nothing while it is shown.
+  void askAnalyticsConsent();
+  ui::AlertView* consentAlert() const { return consentAlert_.get(); }
+  bool analyticsRunning() const { return analyticsRunning_; }
+
   // Keys (see above).
   bool keyDown(const platform::KeyEvent& e) override;
 
@@ -118,6 +140,9 @@ class PeckishAppDelegate : public platform::ApplicationDelegate, public platform
   // is on its way out.
   void liftPlayerPause(bool resumeMusic = true);
   void settingsClosed();
+  void startAnalytics();
+  void consentAnswered(Object* alert, int button);
+  void askWhenTheMenuShows();
 
   platform::Options options_;
   SoundEffectManager* sfx_ = nullptr;
@@ -128,12 +153,15 @@ class PeckishAppDelegate : public platform::ApplicationDelegate, public platform
   Ref<Autoplay> bot_;
   Ref<ui::Banner> pauseBanner_;
   Ref<SettingsScreen> settings_;
+  Ref<ui::AlertView> consentAlert_;
+  std::uint64_t askTimer_ = 0;  // the question's timer on the main run loop
   std::string lastPickupLine_;
   std::uint32_t seed_ = 0;
   bool launched_ = false;
   bool terminated_ = false;
   bool userPaused_ = false;
   bool focusPaused_ = false;  // the Director paused by the loss of the foreground
+  bool analyticsRunning_ = false;
 };
 
 }  // namespace peckish

@@ -79,6 +79,8 @@ int Application::run(ApplicationDelegate* delegate, const Options& options) {
     return 1;
   }
   display->attachToRunLoop();
+  // A frame drawn into the window can only be read before its swap.
+  display->setKeepsLastFrame(!options.screenshot.empty());
   RunLoop& loop = RunLoop::main();
   loop.resetStop();
 

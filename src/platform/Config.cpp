@@ -18,5 +18,9 @@ std::string analyticsKey() { return envOr("PECKISH_ANALYTICS_KEY", PECKISH_DEFAU
 std::string analyticsSecret() { return envOr("PECKISH_ANALYTICS_SECRET", PECKISH_DEFAULT_ANALYTICS_SECRET); }
 std::string productUrl() { return envOr("PECKISH_PRODUCT_URL", PECKISH_DEFAULT_PRODUCT_URL); }
 std::string versionString() { return PECKISH_VERSION; }
+bool doNotTrack() {
+  const char* v = std::getenv("DO_NOT_TRACK");
+  return v && *v && std::string(v) != "0";
+}
 
 }  // namespace peckish::platform

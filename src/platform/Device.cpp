@@ -1,34 +1,63 @@
 #include "platform/Device.h"
 
+#include <fcntl.h>
+#include <sys/random.h>
 #include <sys/utsname.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
-#include <random>
+#include <mutex>
 
+#include "core/Exception.h"
+#include "core/Log.h"
 #include "platform/Paths.h"
+#include "platform/UserDefaults.h"
 
 namespace peckish::platform {
 namespace {
-// FNV-1a based 160-bit spread: enough to turn machine-id into a fixed-width identifier without
-// exposing the raw id.
-std::string spreadHex(const std::string& seed) {
-  std::string out;
-  uint64_t h = 1469598103934665603ull;
-  for (int round = 0; round < 3; ++round) {
-    for (unsigned char c : seed) {
-      h ^= c;
-      h *= 1099511628211ull;
-    }
-    h ^= static_cast<uint64_t>(round + 1);
-    h *= 1099511628211ull;
-    char buf[17];
-    std::snprintf(buf, sizeof buf, "%016llx", static_cast<unsigned long long>(h));
-    out += buf;
-  }
-  return out.substr(0, 40);
+constexpr std::size_t kIdentifierBytes = 20;  // 160 bits, 40 hex digits: the field's width
+
+struct Kept {
+  std::mutex mutex;
+  std::string path;        // the file it was read from or written to
+  std::string identifier;  // empty until made or read in this run
+};
+Kept& kept() {
+  static Kept k;
+  return k;
 }
+
+bool fillRandom(unsigned char* out, std::size_t n) {
+  std::size_t done = 0;
+  while (done < n) {
+    const ssize_t got = ::getrandom(out + done, n - done, 0);
+    if (got > 0) done += static_cast<std::size_t>(got);
+    else if (got < 0 && errno != EINTR) break;
+  }
+  if (done == n) return true;
+  const int fd = ::open("/dev/urandom", O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  done = 0;
+  while (done < n) {
+    const ssize_t got = ::read(fd, out + done, n - done);
+    if (got > 0) done += static_cast<std::size_t>(got);
+    else if (got == 0 || errno != EINTR) break;
+  }
+  ::close(fd);
+  return done == n;
+}
+
+bool isIdentifier(const std::string& s) {
+  if (s.size() != 2 * kIdentifierBytes) return false;
+  for (char c : s)
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+  return true;
+}
+
 std::string readFirstLine(const std::string& path) {
   std::ifstream in(path);
   std::string line;
@@ -37,20 +66,39 @@ std::string readFirstLine(const std::string& path) {
 }
 }  // namespace
 
+std::string deviceIdentifierPath() { return configDirectory() + "/analytics-id"; }
+
 std::string deviceUniqueIdentifier() {
-  std::string mid = readFirstLine("/etc/machine-id");
-  if (mid.empty()) mid = readFirstLine("/var/lib/dbus/machine-id");
-  if (!mid.empty()) return spreadHex("peckish:" + mid);
-  std::string path = configDirectory() + "/device-id";
-  std::string kept = readFirstLine(path);
-  if (kept.size() == 40) return kept;
-  std::random_device rd;
-  std::string seed;
-  for (int i = 0; i < 8; ++i) seed += std::to_string(rd());
-  std::string id = spreadHex(seed);
-  createDirectories(configDirectory());
-  std::ofstream(path) << id << '\n';
-  return id;
+  Kept& k = kept();
+  std::lock_guard<std::mutex> lock(k.mutex);
+  const std::string path = deviceIdentifierPath();
+  if (!k.identifier.empty() && k.path == path) return k.identifier;
+  k.path = path;
+  if (std::string line = readFirstLine(path); isIdentifier(line)) return k.identifier = line;
+  unsigned char bytes[kIdentifierBytes];
+  if (!fillRandom(bytes, sizeof bytes))
+    throw Exception(kInternalInconsistency, "no random bytes for the installation's identifier");
+  std::string id;
+  for (unsigned char b : bytes) {
+    char hex[3];
+    std::snprintf(hex, sizeof hex, "%02x", b);
+    id += hex;
+  }
+  std::string reason = "cannot create its folder";
+  if (!createDirectories(configDirectory()) || !replaceFile(path, id + "\n", 0600, reason))
+    engineLog("the analytics identifier could not be kept in %s (%s); it lasts for this run", path.c_str(),
+              reason.c_str());
+  return k.identifier = id;
+}
+
+void forgetDeviceUniqueIdentifier() {
+  Kept& k = kept();
+  std::lock_guard<std::mutex> lock(k.mutex);
+  k.identifier.clear();
+  for (const std::string& path : {deviceIdentifierPath(), configDirectory() + "/device-id"}) {
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT)
+      engineLog("%s could not be deleted: %s", path.c_str(), std::strerror(errno));
+  }
 }
 
 std::string deviceModel() {

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 #include "BuildConfig.h"
 #include "core/Log.h"
@@ -71,22 +72,6 @@ bool wantHeadlessByDefault() {
   const char* x = std::getenv("DISPLAY");
   const char* wl = std::getenv("WAYLAND_DISPLAY");
   return !(x && *x) && !(wl && *wl);
-}
-
-// Fixed-function state of the presenting context; it draws nothing but the frame texture.
-void setupPresenterState() {
-  glDisable(GL_DEPTH_TEST);
-  glDisable(GL_BLEND);
-  glDisable(GL_LIGHTING);
-  glDisable(GL_CULL_FACE);
-  glDisable(GL_DITHER);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-  glEnableClientState(GL_VERTEX_ARRAY);
-  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
 }
 
 }  // namespace
@@ -212,12 +197,11 @@ bool Display::init() {
     SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
     return false;
   }
-  presenter_ = ctx;
+  root_ = ctx;
   if (!hasGLExtension("GL_OES_framebuffer_object")) {
     engineLog("display: the OpenGL ES driver lacks GL_OES_framebuffer_object");
   }
   SDL_GL_SetSwapInterval(options_.headless ? 0 : 1);
-  setupPresenterState();
   fullscreen_ = (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN) != 0;
   lastContent_ = contentRect();
   wakeEvent_ = SDL_RegisterEvents(1);
@@ -231,10 +215,10 @@ Display::~Display() {
     RunLoop::main().setWakeup(nullptr);
   }
   if (window_) {
-    SDL_GL_MakeCurrent(static_cast<SDL_Window*>(window_), presenter_);
+    SDL_GL_MakeCurrent(static_cast<SDL_Window*>(window_), root_);
     if (frameTexture_) glDeleteTextures(1, &frameTexture_);
     SDL_GL_MakeCurrent(static_cast<SDL_Window*>(window_), nullptr);
-    SDL_GL_DeleteContext(presenter_);
+    SDL_GL_DeleteContext(root_);
     SDL_DestroyWindow(static_cast<SDL_Window*>(window_));
   }
   SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
@@ -325,14 +309,83 @@ bool Display::makeCurrentNative(void* sdlContext) {
   return SDL_GL_MakeCurrent(static_cast<SDL_Window*>(window_), static_cast<SDL_GLContext>(sdlContext)) == 0;
 }
 
-bool Display::present(GLContext& from, GLuint readFramebuffer, int w, int h) {
+void Display::windowViewport(int v[4]) const {
+  const ContentRect r = contentRect();
+  v[0] = r.x;
+  v[1] = height() - r.y - r.height;
+  v[2] = r.width;
+  v[3] = r.height;
+}
+
+bool Display::presentWindow() {
+  if (keepsLastFrame_) keepWindowImage();
+  SDL_GL_SwapWindow(static_cast<SDL_Window*>(window_));
+  presentedTo_ = Presented::Window;
+  surface_ = 0;
+  finishPresent();
+  return true;
+}
+
+bool Display::presentSurface(GLuint renderbuffer, GLuint readFramebuffer, int w, int h) {
   if (w <= 0 || h <= 0) return false;
-  // 1. In the drawing context: copy the picture into the shared frame texture.
-  GLint previousFramebuffer = 0, previousTexture = 0, previousUnit = GL_TEXTURE0;
-  glGetIntegerv(GL_FRAMEBUFFER_BINDING_OES, &previousFramebuffer);
+  if (windowFramebufferFollows()) {
+    GLint previousFramebuffer = 0;
+    glGetIntegerv(GL_FRAMEBUFFER_BINDING_OES, &previousFramebuffer);
+    drawSurfaceIntoWindow(readFramebuffer, w, h);
+    if (keepsLastFrame_) keepWindowImage();
+    SDL_GL_SwapWindow(static_cast<SDL_Window*>(window_));
+    glBindFramebufferOES(GL_FRAMEBUFFER_OES, static_cast<GLuint>(previousFramebuffer));
+    presentedTo_ = Presented::Window;
+    surface_ = 0;
+  } else {
+    // Headless: the surface is the picture. The flush hands the frame to the GL as a swap would.
+    glFlush();
+    presentedTo_ = Presented::Surface;
+    surface_ = renderbuffer;
+    surfaceWidth_ = w;
+    surfaceHeight_ = h;
+  }
+  finishPresent();
+  return true;
+}
+
+void Display::swapWindow() { SDL_GL_SwapWindow(static_cast<SDL_Window*>(window_)); }
+
+void Display::finishPresent() {
+  ++presented_;
+  // Observers may add or remove observers; work on a copy.
+  auto observers = presentObservers_;
+  for (auto& [id, fn] : observers) {
+    if (fn) fn();
+  }
+}
+
+void Display::drawSurfaceIntoWindow(GLuint readFramebuffer, int w, int h) {
+  // In the drawing context, whose state is the view's: what is changed here is put back.
+  GLint previousTexture = 0, previousUnit = GL_TEXTURE0, previousClientUnit = GL_TEXTURE0, previousBuffer = 0;
+  GLint previousViewport[4] = {};
+  GLint previousEnv = GL_MODULATE;
+  GLint previousMatrixMode = GL_MODELVIEW;
+  GLfloat previousColor[4] = {1.f, 1.f, 1.f, 1.f}, previousClear[4] = {0.f, 0.f, 0.f, 1.f};
+  glGetIntegerv(GL_MATRIX_MODE, &previousMatrixMode);
+  glGetFloatv(GL_COLOR_CLEAR_VALUE, previousClear);
   glGetIntegerv(GL_ACTIVE_TEXTURE, &previousUnit);
+  glGetIntegerv(GL_CLIENT_ACTIVE_TEXTURE, &previousClientUnit);
   glActiveTexture(GL_TEXTURE0);
+  glClientActiveTexture(GL_TEXTURE0);
   glGetIntegerv(GL_TEXTURE_BINDING_2D, &previousTexture);
+  glGetIntegerv(GL_ARRAY_BUFFER_BINDING, &previousBuffer);
+  glGetIntegerv(GL_VIEWPORT, previousViewport);
+  glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &previousEnv);
+  glGetFloatv(GL_CURRENT_COLOR, previousColor);
+  const GLenum caps[] = {GL_BLEND, GL_DEPTH_TEST, GL_SCISSOR_TEST, GL_TEXTURE_2D, GL_ALPHA_TEST, GL_CULL_FACE};
+  const GLenum arrays[] = {GL_VERTEX_ARRAY, GL_TEXTURE_COORD_ARRAY, GL_COLOR_ARRAY, GL_NORMAL_ARRAY,
+                           GL_POINT_SIZE_ARRAY_OES};
+  GLboolean capOn[std::size(caps)], arrayOn[std::size(arrays)];
+  for (size_t i = 0; i < std::size(caps); ++i) capOn[i] = glIsEnabled(caps[i]);
+  for (size_t i = 0; i < std::size(arrays); ++i) arrayOn[i] = glIsEnabled(arrays[i]);
+
+  // The picture's copy, in a texture every context shares.
   if (!frameTexture_) glGenTextures(1, &frameTexture_);
   glBindTexture(GL_TEXTURE_2D, frameTexture_);
   if (w > textureWidth_ || h > textureHeight_) {
@@ -346,52 +399,72 @@ bool Display::present(GLContext& from, GLuint readFramebuffer, int w, int h) {
   }
   glBindFramebufferOES(GL_FRAMEBUFFER_OES, readFramebuffer);
   glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, w, h);
-  glBindFramebufferOES(GL_FRAMEBUFFER_OES, static_cast<GLuint>(previousFramebuffer));
-  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(previousTexture));
-  glActiveTexture(static_cast<GLenum>(previousUnit));
-  glFinish();
-  frameWidth_ = w;
-  frameHeight_ = h;
 
-  // 2. In the presenting context: draw it turned into the window and swap.
-  SDL_Window* window = static_cast<SDL_Window*>(window_);
-  if (SDL_GL_MakeCurrent(window, presenter_) != 0) {
-    SDL_GL_MakeCurrent(window, from.nativeHandle());
-    return false;
-  }
   glBindFramebufferOES(GL_FRAMEBUFFER_OES, 0);
-  drawFrame(width(), height());
-  SDL_GL_SwapWindow(window);
-  const bool back = SDL_GL_MakeCurrent(window, from.nativeHandle()) == 0;
-  ++presented_;
-  // Observers may add or remove observers; work on a copy.
-  auto observers = presentObservers_;
-  for (auto& [id, fn] : observers) {
-    if (fn) fn();
-  }
-  return back;
-}
-
-void Display::drawFrame(int tw, int th) {
+  for (GLenum c : caps) glDisable(c);
+  for (GLenum a : arrays) glDisableClientState(a);
+  const int tw = width(), th = height();
   glViewport(0, 0, tw, th);
-  glDisable(GL_SCISSOR_TEST);
   glClearColor(0.f, 0.f, 0.f, 1.f);
   glClear(GL_COLOR_BUFFER_BIT);
-  if (!frameTexture_ || frameWidth_ <= 0) return;
-  const ContentRect r = layoutContent(tw, th, fullscreen_);
-  glViewport(r.x, th - r.y - r.height, r.width, r.height);
-  const float s1 = static_cast<float>(frameWidth_) / static_cast<float>(textureWidth_);
-  const float t1 = static_cast<float>(frameHeight_) / static_cast<float>(textureHeight_);
+  int v[4];
+  windowViewport(v);
+  glViewport(v[0], v[1], v[2], v[3]);
+  glMatrixMode(GL_PROJECTION);
+  glPushMatrix();
+  glLoadIdentity();
+  glMatrixMode(GL_MODELVIEW);
+  glPushMatrix();
+  glLoadIdentity();
+  const float s1 = static_cast<float>(w) / static_cast<float>(textureWidth_);
+  const float t1 = static_cast<float>(h) / static_cast<float>(textureHeight_);
   // Landscape-right: the window's lower left shows the portrait top left (texture t at its top),
   // the window's right edge shows the portrait bottom edge.
   const GLfloat vertices[] = {-1.f, -1.f, 1.f, -1.f, 1.f, 1.f, -1.f, 1.f};
   const GLfloat texcoords[] = {0.f, t1, 0.f, 0.f, s1, 0.f, s1, t1};
+  glBindBuffer(GL_ARRAY_BUFFER, 0);
   glEnable(GL_TEXTURE_2D);
-  glBindTexture(GL_TEXTURE_2D, frameTexture_);
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
   glColor4f(1.f, 1.f, 1.f, 1.f);
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
   glVertexPointer(2, GL_FLOAT, 0, vertices);
   glTexCoordPointer(2, GL_FLOAT, 0, texcoords);
   glDrawArrays(GL_TRIANGLE_FAN, 0, 4);
+  glDisableClientState(GL_VERTEX_ARRAY);
+  glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+  glDisable(GL_TEXTURE_2D);
+
+  glMatrixMode(GL_PROJECTION);
+  glPopMatrix();
+  glMatrixMode(GL_MODELVIEW);
+  glPopMatrix();
+  glMatrixMode(static_cast<GLenum>(previousMatrixMode));
+  glClearColor(previousClear[0], previousClear[1], previousClear[2], previousClear[3]);
+  for (size_t i = 0; i < std::size(caps); ++i) capOn[i] ? glEnable(caps[i]) : glDisable(caps[i]);
+  for (size_t i = 0; i < std::size(arrays); ++i)
+    arrayOn[i] ? glEnableClientState(arrays[i]) : glDisableClientState(arrays[i]);
+  glColor4f(previousColor[0], previousColor[1], previousColor[2], previousColor[3]);
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, previousEnv);
+  glViewport(previousViewport[0], previousViewport[1], previousViewport[2], previousViewport[3]);
+  glBindBuffer(GL_ARRAY_BUFFER, static_cast<GLuint>(previousBuffer));
+  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(previousTexture));
+  glClientActiveTexture(static_cast<GLenum>(previousClientUnit));
+  glActiveTexture(static_cast<GLenum>(previousUnit));
+}
+
+void Display::keepWindowImage() {
+  const int w = width(), h = height();
+  if (w <= 0 || h <= 0) return;
+  kept_.resize(static_cast<size_t>(w) * h * 4);  // allocates only when the window grows
+  keptWidth_ = w;
+  keptHeight_ = h;
+  GLint previousFramebuffer = 0;
+  glGetIntegerv(GL_FRAMEBUFFER_BINDING_OES, &previousFramebuffer);
+  glBindFramebufferOES(GL_FRAMEBUFFER_OES, 0);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, kept_.data());
+  glBindFramebufferOES(GL_FRAMEBUFFER_OES, static_cast<GLuint>(previousFramebuffer));
 }
 
 int Display::addPresentObserver(std::function<void()> observer) {
@@ -406,15 +479,12 @@ void Display::removePresentObserver(int id) {
 
 namespace {
 
-// Reads the bound framebuffer into an image with rows top first.
-Image readBack(int w, int h) {
+// An image of w x h pixels from rows stored bottom first.
+Image flipRows(const std::uint8_t* rows, int w, int h) {
   Image img;
   img.width = w;
   img.height = h;
   img.rgba.resize(static_cast<size_t>(w) * h * 4);
-  std::vector<std::uint8_t> rows(img.rgba.size());
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, rows.data());
   const size_t stride = static_cast<size_t>(w) * 4;
   for (int y = 0; y < h; ++y) {
     std::memcpy(&img.rgba[static_cast<size_t>(y) * stride], &rows[static_cast<size_t>(h - 1 - y) * stride], stride);
@@ -422,50 +492,69 @@ Image readBack(int w, int h) {
   return img;
 }
 
+// Reads the bound framebuffer into an image with rows top first.
+Image readBack(int w, int h) {
+  std::vector<std::uint8_t> rows(static_cast<size_t>(w) * h * 4);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, rows.data());
+  return flipRows(rows.data(), w, h);
+}
+
 }  // namespace
 
-Image Display::captureWindow() {
-  if (!frameTexture_ || frameWidth_ <= 0) return {};
-  const int w = width(), h = height();
-  if (w <= 0 || h <= 0) return {};
+Image Display::capturePortrait() {
+  if (presentedTo_ != Presented::Surface || surface_ == 0) return {};
   SDL_Window* window = static_cast<SDL_Window*>(window_);
   SDL_GLContext previous = SDL_GL_GetCurrentContext();
-  if (SDL_GL_MakeCurrent(window, presenter_) != 0) return {};
-  GLuint fb = 0, rb = 0;
-  glGenRenderbuffersOES(1, &rb);
-  glBindRenderbufferOES(GL_RENDERBUFFER_OES, rb);
-  glRenderbufferStorageOES(GL_RENDERBUFFER_OES, GL_RGBA8_OES, w, h);
-  glGenFramebuffersOES(1, &fb);
-  glBindFramebufferOES(GL_FRAMEBUFFER_OES, fb);
-  glFramebufferRenderbufferOES(GL_FRAMEBUFFER_OES, GL_COLOR_ATTACHMENT0_OES, GL_RENDERBUFFER_OES, rb);
+  // The surface was drawn in another context of the share group: let its drawing finish first.
+  if (previous) glFinish();
+  if (SDL_GL_MakeCurrent(window, root_) != 0) return {};
   Image img;
-  if (glCheckFramebufferStatusOES(GL_FRAMEBUFFER_OES) == GL_FRAMEBUFFER_COMPLETE_OES) {
-    drawFrame(w, h);
-    img = readBack(w, h);
+  if (glIsRenderbufferOES(surface_)) {
+    GLuint fb = 0;
+    glGenFramebuffersOES(1, &fb);
+    glBindFramebufferOES(GL_FRAMEBUFFER_OES, fb);
+    glFramebufferRenderbufferOES(GL_FRAMEBUFFER_OES, GL_COLOR_ATTACHMENT0_OES, GL_RENDERBUFFER_OES, surface_);
+    if (glCheckFramebufferStatusOES(GL_FRAMEBUFFER_OES) == GL_FRAMEBUFFER_COMPLETE_OES) {
+      img = readBack(surfaceWidth_, surfaceHeight_);
+    }
+    glBindFramebufferOES(GL_FRAMEBUFFER_OES, 0);
+    glDeleteFramebuffersOES(1, &fb);
   }
-  glBindFramebufferOES(GL_FRAMEBUFFER_OES, 0);
-  glDeleteFramebuffersOES(1, &fb);
-  glDeleteRenderbuffersOES(1, &rb);
   SDL_GL_MakeCurrent(window, previous);
   return img;
 }
 
-Image Display::capturePortrait() {
-  if (!frameTexture_ || frameWidth_ <= 0) return {};
-  SDL_Window* window = static_cast<SDL_Window*>(window_);
-  SDL_GLContext previous = SDL_GL_GetCurrentContext();
-  if (SDL_GL_MakeCurrent(window, presenter_) != 0) return {};
-  GLuint fb = 0;
-  glGenFramebuffersOES(1, &fb);
-  glBindFramebufferOES(GL_FRAMEBUFFER_OES, fb);
-  glFramebufferTexture2DOES(GL_FRAMEBUFFER_OES, GL_COLOR_ATTACHMENT0_OES, GL_TEXTURE_2D, frameTexture_, 0);
-  Image img;
-  if (glCheckFramebufferStatusOES(GL_FRAMEBUFFER_OES) == GL_FRAMEBUFFER_COMPLETE_OES) {
-    img = readBack(frameWidth_, frameHeight_);
+Image Display::captureWindow() {
+  if (presentedTo_ == Presented::Window) {
+    if (keptWidth_ <= 0 || kept_.empty()) return {};
+    return flipRows(kept_.data(), keptWidth_, keptHeight_);
   }
-  glBindFramebufferOES(GL_FRAMEBUFFER_OES, 0);
-  glDeleteFramebuffersOES(1, &fb);
-  SDL_GL_MakeCurrent(window, previous);
+  const Image portrait = capturePortrait();
+  const int w = width(), h = height();
+  if (portrait.empty() || w <= 0 || h <= 0) return {};
+  // The picture turned into the window as the GL would draw it: nearest pixels, sampled at the
+  // centres of the window's pixels in contentRect() (letterbox bars black).
+  Image img;
+  img.width = w;
+  img.height = h;
+  img.rgba.assign(static_cast<size_t>(w) * h * 4, 0);
+  for (size_t i = 3; i < img.rgba.size(); i += 4) img.rgba[i] = 255;
+  const ContentRect r = contentRect();
+  const int pw = portrait.width, ph = portrait.height;
+  for (int y = std::max(r.y, 0); y < std::min(r.y + r.height, h); ++y) {
+    // Up the window is along the portrait x axis.
+    const float up = (static_cast<float>(r.y + r.height - 1 - y) + 0.5f) / static_cast<float>(r.height);
+    const int px = std::min(pw - 1, static_cast<int>(up * static_cast<float>(pw)));
+    for (int x = std::max(r.x, 0); x < std::min(r.x + r.width, w); ++x) {
+      // Rightwards is down the portrait picture: the right edge shows its bottom row.
+      const float right = (static_cast<float>(x - r.x) + 0.5f) / static_cast<float>(r.width);
+      const int fromBottom = std::min(ph - 1, static_cast<int>((1.f - right) * static_cast<float>(ph)));
+      const int py = ph - 1 - fromBottom;
+      std::memcpy(&img.rgba[(static_cast<size_t>(y) * w + x) * 4],
+                  &portrait.rgba[(static_cast<size_t>(py) * pw + px) * 4], 4);
+    }
+  }
   return img;
 }
 

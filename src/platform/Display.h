@@ -5,12 +5,21 @@
 // turned, 480 x 320 points scaled by a whole factor in a window (default 2) or by the largest
 // factor that fits in fullscreen (fractional allowed), centred with black bars on the edges left
 // over. contentScale() is that factor: views that render at it (the Director follows it) give
-// pictures of the window's own pixels, placed one to one; smaller pictures are enlarged. Views
-// render into their own framebuffer objects (see GLContext and the engine's EAGLView); presenting
-// copies the colour buffer into the display's frame texture and draws it turned into the window:
+// pictures of the window's own pixels, placed one to one; smaller pictures are enlarged.
 //   the portrait GL point (0, 480) (top left of the portrait screen) shows at the window's
 //   lower left; a click at landscape point (x, y), measured from the window's lower left in
 //   480 x 320 points, reaches views as the portrait view point (y, x).
+//
+// Where the picture is drawn (see GLContext::renderbufferStorage):
+//   - straight into the window's framebuffer, by a view whose layer asks for it (the Director's)
+//     when the window's framebuffer follows the window's size, the layer is the picture's size
+//     and RGBA8: the view turns its projection and puts its viewport on contentRect(); presenting
+//     is the swap, in the drawing context;
+//   - into the view's own surface (a framebuffer object) otherwise: in a real window the present
+//     draws it turned into the window once and swaps, in the drawing context; headless (SDL's
+//     offscreen driver, whose EGL pbuffer keeps the size it was created with, so that after a
+//     resize the pixels past it are never written) the surface is the picture, the present only
+//     hands it to the GL, and captures read it from there.
 //
 // Opening:
 //   Display::open(options)       the real window (or SDL's offscreen driver when headless)
@@ -18,8 +27,9 @@
 //   Display::ensureOpen()        opens with defaults if nothing is open (headless when
 //                                SDL_VIDEODRIVER=offscreen or when there is no display server)
 // The display lives until close() (normally the end of the process). Opening leaves a GL context
-// current on the calling thread (the display's own presenting context), so tests can issue GL
-// calls at once; engine code makes its view's context current instead (GLContext, EAGLView).
+// current on the calling thread (the display's own root context, which every drawing context shares
+// its objects with and captures read in), so tests can issue GL calls at once; engine code makes its
+// view's context current instead (GLContext, EAGLView).
 // For pixel tests see tests/support/GLTestContext.h.
 //
 // Events: pumpEvents() (installed as the run loop's event pump by attachToRunLoop) turns focus
@@ -106,19 +116,40 @@ class Display {
   CGPoint windowToView(float wx, float wy) const;
   CGPoint viewToWindow(CGPoint view) const;
 
-  // Presenting: called by GLContext::presentRenderbuffer with the drawing context current and
-  // readFramebuffer holding the portrait picture of width x height pixels. Copies it, draws it
-  // into the window and swaps. The drawing context is current again on return.
-  bool present(GLContext& from, GLuint readFramebuffer, int width, int height);
+  // True when the window's framebuffer keeps the window's size, so pictures may be drawn straight
+  // into it: a real window. SDL's offscreen driver keeps its pbuffer at the creation size; tests
+  // that keep the window at that size may turn drawing into it on (forceWindowFramebuffer), for
+  // surfaces made afterwards.
+  bool windowFramebufferFollows() const { return !options_.headless || forceWindowFramebuffer_; }
+  void forceWindowFramebuffer(bool on) { forceWindowFramebuffer_ = on; }
+  // Where a picture of the window's own size lies in the window's framebuffer (GL window
+  // coordinates, origin lower left): contentRect() turned upside down.
+  void windowViewport(int viewport[4]) const;
+
+  // Presenting, called by GLContext::presentRenderbuffer with the drawing context current, which
+  // stays current. presentWindow: the frame is in the window's framebuffer; swaps.
+  // presentSurface: the frame is the w x h portrait picture in `renderbuffer`, attached to
+  // `readFramebuffer` of the drawing context (see the class comment).
+  bool presentWindow();
+  bool presentSurface(GLuint renderbuffer, GLuint readFramebuffer, int width, int height);
+  // The bare swap of the window's buffers (benchmarks drawing into the window by hand).
+  void swapWindow();
   std::uint64_t presentedFrames() const { return presented_; }
   // Called after every present (for frame limits and the like). Returns an id for removal.
   int addPresentObserver(std::function<void()> observer);
   void removePresentObserver(int id);
 
-  // The last presented window image (window size, rows top first), drawn again from the last
-  // presented frame. Empty before the first present. The current context is kept.
+  // Frames drawn into the window are only readable before their swap: with this on, each one is
+  // read back just before it (for --screenshot and tests; costs a read of the window per frame).
+  void setKeepsLastFrame(bool on) { keepsLastFrame_ = on; }
+  bool keepsLastFrame() const { return keepsLastFrame_; }
+  // The last presented window image (window size, rows top first). Headless, made from the last
+  // presented surface as it is now (so before the next frame draws into it); for a frame drawn
+  // into the window, the copy kept before its swap (empty unless setKeepsLastFrame). Empty before
+  // the first present. The current context is kept.
   Image captureWindow();
-  // The last presented portrait picture as presented (surface size, rows top first).
+  // The last presented surface as it is now (surface size, rows top first); empty when the last
+  // frame was drawn straight into the window.
   Image capturePortrait();
 
   // Events: one pass over the queue, first waiting up to maxWait seconds for an event.
@@ -147,9 +178,9 @@ class Display {
   void injectWindowEvent(int sdlWindowEvent);  // SDL_WINDOWEVENT_FOCUS_LOST and the like
   void injectQuit();
 
-  // Internals for GLContext: the SDL window and the presenting context.
+  // Internals for GLContext: the SDL window and the root context.
   void* nativeWindow() const { return window_; }
-  void* presenterContext() const { return presenter_; }
+  void* rootContext() const { return root_; }
   bool makeCurrentNative(void* sdlContext);
 
   ~Display();
@@ -157,7 +188,11 @@ class Display {
  private:
   explicit Display(const DisplayOptions& options);
   bool init();
-  void drawFrame(int targetWidth, int targetHeight);
+  // Draws the surface's picture turned into the window's framebuffer (drawing context current).
+  void drawSurfaceIntoWindow(GLuint readFramebuffer, int width, int height);
+  // Reads the window's framebuffer into kept_ (before a swap).
+  void keepWindowImage();
+  void finishPresent();
   friend class Input;
   void handleEvent(const void* sdlEvent);
   // A key press no key listener took: F11 and F toggle fullscreen, Ctrl + and Ctrl - the scale.
@@ -169,14 +204,21 @@ class Display {
 
   DisplayOptions options_;
   void* window_ = nullptr;     // SDL_Window*
-  void* presenter_ = nullptr;  // SDL_GLContext
+  void* root_ = nullptr;  // SDL_GLContext
   bool fullscreen_ = false;
   bool minimized_ = false;
-  GLuint frameTexture_ = 0;
+  bool forceWindowFramebuffer_ = false;
+  bool keepsLastFrame_ = false;
+  enum class Presented { Nothing, Window, Surface } presentedTo_ = Presented::Nothing;
+  GLuint surface_ = 0;  // the last presented surface's renderbuffer (headless)
+  int surfaceWidth_ = 0;
+  int surfaceHeight_ = 0;
+  GLuint frameTexture_ = 0;  // a surface's copy, for drawing it into a real window
   int textureWidth_ = 0;
   int textureHeight_ = 0;
-  int frameWidth_ = 0;   // last presented picture
-  int frameHeight_ = 0;
+  std::vector<std::uint8_t> kept_;  // the window image read before the last swap, rows bottom first
+  int keptWidth_ = 0;
+  int keptHeight_ = 0;
   std::uint64_t presented_ = 0;
   std::vector<std::pair<int, std::function<void()>>> presentObservers_;
   int nextObserver_ = 1;

@@ -27,11 +27,14 @@ Ref<GLContext> GLContext::create(RenderingAPI api) {
   Display& display = Display::ensureOpen();
   SDL_Window* window = static_cast<SDL_Window*>(display.nativeWindow());
   SDL_GLContext previous = SDL_GL_GetCurrentContext();
-  // Every context shares objects with the presenting context, so presents can read their pictures.
-  if (SDL_GL_MakeCurrent(window, display.presenterContext()) != 0) return nullptr;
+  // Every context shares objects with the root context, so captures can read their pictures.
+  if (SDL_GL_MakeCurrent(window, display.rootContext()) != 0) return nullptr;
   SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 1);
   SDL_GLContext handle = SDL_GL_CreateContext(window);
   SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 0);
+  // The new context is current: it swaps the window itself, so it waits for the display's
+  // refresh as the window does (none headless).
+  if (handle) SDL_GL_SetSwapInterval(display.headless() ? 0 : 1);
   SDL_GL_MakeCurrent(window, previous);
   if (!handle) {
     engineLog("GL context creation failed: %s", SDL_GetError());
@@ -114,8 +117,25 @@ bool GLContext::renderbufferStorage(GLenum target, const GLLayer& layer) {
   glBindFramebufferOES(GL_FRAMEBUFFER_OES, s.readFramebuffer);
   glFramebufferRenderbufferOES(GL_FRAMEBUFFER_OES, GL_COLOR_ATTACHMENT0_OES, GL_RENDERBUFFER_OES, name);
   glBindFramebufferOES(GL_FRAMEBUFFER_OES, static_cast<GLuint>(previousFramebuffer));
+  // Straight into the window where it can follow: the layer's size is the picture's (turned).
+  Display* display = Display::shared();
+  if (layer.drawsIntoWindow() && internal == GL_RGBA8_OES && display && display->windowFramebufferFollows()) {
+    const ContentRect r = display->contentRect();
+    s.window = r.height == s.width && r.width == s.height;
+  }
   storage_[name] = s;
   return true;
+}
+
+bool GLContext::windowStorage(GLuint renderbuffer) const {
+  auto it = storage_.find(renderbuffer);
+  return it != storage_.end() && it->second.window;
+}
+
+void GLContext::windowViewport(GLint v[4]) {
+  int r[4] = {0, 0, 0, 0};
+  if (Display* display = Display::shared()) display->windowViewport(r);
+  for (int i = 0; i < 4; ++i) v[i] = r[i];
 }
 
 bool GLContext::presentRenderbuffer(GLenum target) {
@@ -130,7 +150,8 @@ bool GLContext::presentRenderbuffer(GLenum target) {
   glGetRenderbufferParameterivOES(GL_RENDERBUFFER_OES, GL_RENDERBUFFER_WIDTH_OES, &w);
   glGetRenderbufferParameterivOES(GL_RENDERBUFFER_OES, GL_RENDERBUFFER_HEIGHT_OES, &h);
   if (w != it->second.width || h != it->second.height) return false;
-  return display->present(*this, it->second.readFramebuffer, it->second.width, it->second.height);
+  if (it->second.window) return display->presentWindow();
+  return display->presentSurface(it->first, it->second.readFramebuffer, it->second.width, it->second.height);
 }
 
 }  // namespace peckish::platform

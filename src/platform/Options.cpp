@@ -121,6 +121,13 @@ OptionsResult parseOptions(const std::vector<std::string>& args) {
       if (takeValue(v) && !parseLong(v, 0, std::numeric_limits<std::uint32_t>::max(), n))
         fail("--seed needs a whole number from 0 to 4294967295, not '" + v + "'");
       else if (r.ok) o.seed = static_cast<std::uint32_t>(n);
+    } else if (name == "--analytics") {
+      std::string v;
+      if (takeValue(v)) {
+        if (v == "on") o.analytics = true;
+        else if (v == "off") o.analytics = false;
+        else fail("--analytics needs on or off, not '" + v + "'");
+      }
     } else if (name == "--demo") {
       std::string v;
       if (takeValue(v)) {
@@ -162,6 +169,8 @@ std::string usageText(const std::string& program) {
          "  --autoplay           a bot taps roosters through the normal touch path\n"
          "  --demo NAME          engine demos (for example: transitions, particles)\n"
          "  --verbose            the engine's trace lines on standard error as well\n"
+         "  --analytics on|off   share play statistics in this run, or not, without asking and\n"
+         "                       without remembering (see Privacy below)\n"
          "\n"
          "Keys:\n"
          "  keypad 7 8 9 / 4 5 6 / 1 2 3, or the letter block at the left of the keyboard\n"
@@ -171,6 +180,7 @@ std::string usageText(const std::string& program) {
          "                       during a game does nothing else\n"
          "  P                    pause and resume\n"
          "  M                    sound on and off\n"
+         "  S                    on the main menu: the question about sharing play statistics again\n"
          "  Escape               the restart dialog during a game\n"
          "  F11 or F             fullscreen on and off\n"
          "  Ctrl + and Ctrl -    a larger or smaller window, in whole steps\n"
@@ -178,7 +188,15 @@ std::string usageText(const std::string& program) {
          "Mute, fullscreen and the window scale are remembered for the next start (in the config\n"
          "folder, beside the player name); an option given on the command line wins for that run.\n"
          "\n"
+         "Privacy:\n"
+         "Play statistics go to the analytics server only with the player's consent: the first start\n"
+         "with a window asks once (S on the main menu asks again); runs with --headless or\n"
+         "--autoplay never ask and share nothing unless --analytics on. What is sent: the play\n"
+         "events by name, the locale, the system and machine type, and a random identifier of this\n"
+         "installation; never the player name, a score's name, the location or any file.\n"
+         "\n"
          "Environment:\n"
+         "  DO_NOT_TRACK=1          share no play statistics and never ask (--analytics on still wins)\n"
          "  PECKISH_DATA_DIR        root of the documents folder and the config folder\n"
          "  PECKISH_RESOURCES       the resources folder\n"
          "  PECKISH_HIGHSCORE_URL   base address of the high-score server\n"
@@ -189,8 +207,9 @@ std::string usageText(const std::string& program) {
          "Files:\n"
          "  ~/.config/peckish/defaults  the player name and the remembered settings\n"
          "                              ($XDG_CONFIG_HOME/peckish, or $PECKISH_DATA_DIR/config)\n"
+         "  ~/.config/peckish/analytics-id  the random identifier, made when the player agrees\n"
          "  ~/.local/share/peckish      the analytics queue ($XDG_DATA_HOME/peckish, or\n"
-         "                              $PECKISH_DATA_DIR/documents)\n";
+         "                              $PECKISH_DATA_DIR/documents); both go when the player declines\n";
 }
 
 }  // namespace peckish::platform

@@ -1,7 +1,8 @@
 #pragma once
 // The command line of the game:
 //   --help, --version, --scale N, --fullscreen, --mute, --headless, --frames N,
-//   --screenshot FILE, --fixed-dt S, --fps N, --seed N, --play, --autoplay, --demo NAME, --verbose
+//   --screenshot FILE, --fixed-dt S, --fps N, --seed N, --play, --autoplay, --demo NAME, --verbose,
+//   --analytics on|off
 // Values may follow as the next argument or after '=' (--scale=3). The *Given fields tell which of
 // the remembered settings the command line chose for this run (see platform/Settings.h).
 #include <cstdint>
@@ -30,6 +31,7 @@ struct Options {
   bool autoplay = false;
   std::string demo;
   bool verbose = false;                // the engine's trace lines on standard error
+  std::optional<bool> analytics;       // --analytics on|off: this run shares or not, without asking
 };
 
 struct OptionsResult {

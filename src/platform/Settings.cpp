@@ -64,4 +64,10 @@ void rememberCaptions(const char* mode) {
     UserDefaults::standard().setString(kCaptionsSetting, mode);
 }
 
+std::optional<bool> rememberedAnalyticsConsent() {
+  if (auto v = remembered(kAnalyticsSetting, 0, 1)) return *v != 0;
+  return std::nullopt;
+}
+void rememberAnalyticsConsent(bool share) { remember(kAnalyticsSetting, share ? 1 : 0); }
+
 }  // namespace peckish::platform

@@ -1,11 +1,14 @@
 #pragma once
-// The settings a player changes while playing: mute, fullscreen and the window scale. They are
-// kept in the user defaults beside the player name ("mute" and "fullscreen" as 0 or 1, "scale" as
-// a whole number) whenever they change, and used at the next start.
+// The settings a player changes while playing: mute, fullscreen and the window scale, and the
+// answer about sharing play statistics. They are kept in the user defaults beside the player name
+// ("mute", "fullscreen" and "analytics" as 0 or 1, "scale" as a whole number) whenever they change,
+// and used at the next start.
 //
 // For a run, each comes from the command line when given there, else from the remembered value,
 // else from the default (sound on, windowed, the largest scale that fits the desktop). Headless runs
 // keep scale 2 unless --scale says otherwise.
+#include <optional>
+
 #include "platform/Options.h"
 
 namespace peckish::platform {
@@ -21,6 +24,9 @@ inline constexpr const char* kMusicVolumeSetting = "music-volume";
 inline constexpr const char* kEffectsVolumeSetting = "effects-volume";
 inline constexpr const char* kVoiceVolumeSetting = "voice-volume";
 inline constexpr const char* kCaptionsSetting = "captions";
+// The player's answer to the question about sharing play statistics: 1 share, 0 don't; absent
+// until answered.
+inline constexpr const char* kAnalyticsSetting = "analytics";
 
 // Fills in what the command line left open (see above). A remembered scale marks nothing as given,
 // so the display still brings it down to what the desktop allows.
@@ -32,6 +38,8 @@ void rememberScale(int scale);
 void rememberReducedMotion(bool on);
 // The remembered wish for reduced motion; off when none is remembered.
 bool rememberedReducedMotion();
+std::optional<bool> rememberedAnalyticsConsent();
+void rememberAnalyticsConsent(bool share);
 
 // A remembered volume (one of the keys above), 100 when none or not a valid one.
 int rememberedVolume(const char* key);

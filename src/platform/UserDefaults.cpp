@@ -168,9 +168,8 @@ bool writeAll(int fd, const std::string& text) {
   return true;
 }
 
-// Puts `text` in place of the file at `path` in one step: a new file beside it, every write, the
-// sync and the close checked, renamed over the old one, the folder synced. On failure the old file
-// is untouched, nothing is left behind, and `reason` says what went wrong.
+}  // namespace
+
 bool replaceFile(const std::string& path, const std::string& text, mode_t mode, std::string& reason) {
   std::string temporary = path + ".XXXXXX";
   const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
@@ -203,8 +202,6 @@ bool replaceFile(const std::string& path, const std::string& text, mode_t mode, 
   reason = std::strerror(errno);
   return false;
 }
-
-}  // namespace
 
 UserDefaults::UserDefaults() = default;
 

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <ctime>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -85,10 +87,20 @@ TEST(KXRecord, SpecialCharactersAreEscapedSoTheTextStaysJSON) {
 class KXRequestTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    // The installation's identifier is made in a home of the test's own, not the user's.
+    std::string pattern = (std::filesystem::temp_directory_path() / "peckish-request-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    home = pattern;
+    setenv("PECKISH_DATA_DIR", home.c_str(), 1);
     reader = std::make_shared<peckish::testing::FakeFlagReader>();
     KXReachability::sharedReachability()->setFlagReader(reader);
   }
-  void TearDown() override { KXReachability::purgeShared(); }
+  void TearDown() override {
+    KXReachability::purgeShared();
+    unsetenv("PECKISH_DATA_DIR");
+    std::error_code ec;
+    std::filesystem::remove_all(home, ec);
+  }
 
   std::string header(const std::string& connectionType, const std::string& time) {
     return "{\"code_version\" : \"1.1.3\", \"person_hash\" : \"" + KXMD5(platform::deviceUniqueIdentifier()) +
@@ -107,6 +119,7 @@ class KXRequestTest : public ::testing::Test {
   }
 
   std::shared_ptr<peckish::testing::FakeFlagReader> reader;
+  std::string home;
 };
 
 TEST_F(KXRequestTest, EmptyPayloadGivesHeaderThenClose) {

@@ -13,8 +13,14 @@ class ClientCodec : public ServerTest {
  protected:
   void SetUp() override {
     ServerTest::SetUp();
+    setenv("PECKISH_DATA_DIR", home.path().c_str(), 1);  // where the request's identifier is made
     startServer();
   }
+  void TearDown() override {
+    ServerTest::TearDown();
+    unsetenv("PECKISH_DATA_DIR");
+  }
+  TempDir home;
   // The upload body as the client's transport builds it, and its answer as the client reads it.
   std::optional<KXJSONValue> exchange(const KXRequest& request) {
     std::string body = "args=" + KXURLEncoding(KXBase64EncodedData(KXRC4(request.json(), kSecret)));

@@ -4,11 +4,13 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "TextureTestSupport.h"
 #include "engine/particles/ParticleSystem.h"
 #include "engine/particles/ParticleSystems.h"
+#include "engine/render/DisplayMetrics.h"
 #include "engine/render/TextureMgr.h"
 #include "platform/RunLoop.h"
 
@@ -30,6 +32,7 @@ class TestSystem : public ParticleSystem {
     sizeVar_ = var;
   }
   void setParticleIdx(int i) { particleIdx_ = i; }
+  void setPicture(const std::string& file) { setTextureFromFile(file.c_str()); }
 };
 
 class ParticleTest : public ::testing::Test {
@@ -429,6 +432,43 @@ TEST_F(ParticleTest, DrawsAdditivePointSpritesAndRestoresTheGLState) {
   EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
   EXPECT_FALSE(glIsEnabled(GL_COLOR_ARRAY));
   glDisable(GL_BLEND);
+}
+
+// Point sizes are limited by the driver (255 pixels on llvmpipe): at content scale 4 a 100-point
+// particle (the fire's) is drawn at its full 400 pixels all the same, centred where its point
+// would be; small ones stay point sprites of their size.
+TEST_F(ParticleTest, ParticlesKeepTheirSizeBeyondTheDriversLargestPoint) {
+  GLTarget big{512, 512};
+  REQUIRE_GL(big);
+  TempFolder dir;
+  const std::string white = writeImage(dir, "White.png", solidImage(8, 8, 0xFFFFFFFF));
+  feedDisplayMetrics(CGRectMake(0, 0, 320, 480), false, 4.f);
+  struct Row {
+    float size;  // points
+    int pixels;  // wide at scale 4
+  } rows[] = {{100, 400}, {20, 80}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.size);
+    ParticleSystem::resetLastStepTime();
+    auto s = make<TestSystem>(1);
+    s->setPicture(white);
+    s->setLife(1000, 0);
+    s->setSize(row.size, 0);
+    s->setEmissionRate(10);
+    s->setStartColor(sColorF{1, 1, 1, 1});
+    s->setEndColor(sColorF{1, 1, 1, 1});
+    s->setPosition(Vec2(256, 256));
+    big.clear();
+    s->visit();  // the first step in the process only starts the clock
+    clock.advance(0.2);
+    s->visit();
+    ASSERT_EQ(s->particleIdx(), 1);
+    EXPECT_NEAR(big.litPixels(0, 256, 512, 257), row.pixels, 2);
+    EXPECT_NEAR(big.litPixels(256, 0, 257, 512), row.pixels, 2);
+    EXPECT_EQ(big.pixel(256 - row.pixels / 2 + 2, 256 - row.pixels / 2 + 2), 0xFFFFFFFFu);
+    EXPECT_EQ(big.pixel(256 + row.pixels / 2 - 2, 256 + row.pixels / 2 - 2), 0xFFFFFFFFu);
+  }
+  clearDisplayMetrics();
 }
 
 TEST_F(ParticleTest, SystemWithoutAPictureStepsButDrawsNothing) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "StageTestSupport.h"
@@ -208,6 +209,78 @@ TEST_F(ResolutionTest, FollowingTheScreenRebuildsTheSurfaceWhenTheWindowChanges)
   director->setFollowsScreenScale(false);
   display->resize(960, 640);
   EXPECT_EQ(director->contentScaleFactor(), 3.f) << "no longer following";
+}
+
+
+// Where the window's framebuffer keeps the window's size (a real window; here the offscreen
+// driver's, which keeps its creation size of 960 x 640), the Director at the window's scale draws
+// straight into it, turned landscape-right; an RGB565 Director keeps a 565 surface of its own,
+// which the present draws into the window. The window shows the same picture either way (read
+// before the swap), and moving into the window or out of it keeps the projection right.
+TEST_F(ResolutionTest, AtTheWindowsScaleTheDirectorDrawsIntoTheWindowUnlessAskedFor565) {
+  platform::Display* display = platform::Display::shared();
+  ASSERT_NE(display, nullptr);
+  display->resize(960, 640);
+  if (display->width() != 960) GTEST_SKIP() << "the window cannot be brought back to 960 x 640";
+  const std::string red = pictures("Red", 40, 20, 0xFF0000FF, {1, 2});
+  const std::string green = pictures("Green", 40, 20, 0x00FF00FF, {1, 2});
+  display->forceWindowFramebuffer(true);
+  display->setKeepsLastFrame(true);
+  struct Row {
+    int format;
+    bool intoWindow;
+  } rows[] = {{1, true}, {0, false}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.format);
+    Director::purgeShared();
+    Director::setPixelFormat(row.format);
+    director = Director::sharedDirector();
+    ASSERT_NE(director, nullptr);
+    director->setLandscape(true);
+    auto scene = Scene::node();
+    auto left = Sprite::spriteFromFile(red);
+    left->setPosition(Vec2(100, 100));  // landscape points: window pixels (200, 440) from the top left
+    scene->add(left);
+    auto right = Sprite::spriteFromFile(green);
+    right->setPosition(Vec2(400, 250));  // window pixels (800, 140)
+    scene->add(right);
+    run(scene);
+    for (bool follow : {true, false}) {
+      SCOPED_TRACE(follow ? "at the window's scale" : "at scale 1");
+      // Following the screen brings the Director to the window's 2 pixels a point; scale 1 again
+      // takes it out of the window into a surface of its own.
+      if (follow) director->setFollowsScreenScale(true);
+      else {
+        director->setFollowsScreenScale(false);
+        director->setContentScaleFactor(1.f);
+      }
+      frame(0.0);
+      EXPECT_EQ(director->drawsIntoWindow(), follow && row.intoWindow);
+      EXPECT_EQ(director->framebuffer() == 0, follow && row.intoWindow);
+      const platform::Image shot = display->captureWindow();
+      ASSERT_EQ(shot.width, 960);
+      ASSERT_EQ(shot.height, 640);
+      auto at = [&shot](int x, int y) {
+        const std::uint32_t c = shot.pixel(x, y);
+        return (c & 0xFFFFFF00u) | 0xFFu;
+      };
+      EXPECT_EQ(at(200, 440), 0xFF0000FFu);
+      EXPECT_EQ(at(200 - 36, 440 + 16), 0xFF0000FFu);  // near the corners of its 80 x 40 pixels
+      EXPECT_EQ(at(200 + 36, 440 - 16), 0xFF0000FFu);
+      EXPECT_EQ(at(200 + 44, 440), 0x000000FFu);
+      EXPECT_EQ(at(200, 440 + 24), 0x000000FFu);
+      EXPECT_EQ(at(800, 140), 0x00FF00FFu);
+      EXPECT_EQ(at(800 - 36, 140 - 16), 0x00FF00FFu);
+      EXPECT_EQ(at(800 + 44, 140), 0x000000FFu);
+    }
+    director->runningScene()->onExit();
+  }
+  display->forceWindowFramebuffer(false);
+  display->setKeepsLastFrame(false);
+  Director::purgeShared();
+  Director::setPixelFormat(1);
+  director = Director::sharedDirector();
+  ASSERT_NE(director, nullptr);
 }
 
 }  // namespace

@@ -22,7 +22,9 @@ namespace {
 using ShellLaunchTest = ShellTest;
 
 TEST_F(ShellLaunchTest, LaunchSetsUpEverythingAndRunsTheMenu) {
-  launch();
+  platform::Options shared;
+  shared.analytics = true;
+  launch(shared);
   ASSERT_EQ(journal, std::vector<std::string>{"analytics start"});
   EXPECT_EQ(Director::pixelFormat(), 1);
   EXPECT_TRUE(director->landscape());
@@ -89,7 +91,9 @@ TEST_F(ShellLaunchTest, PickupLinesAreDrawnFromRandomModFourteen) {
 }
 
 TEST_F(ShellLaunchTest, TerminationStopsTheAnalyticsOnce) {
-  launch();
+  platform::Options shared;
+  shared.analytics = true;
+  launch(shared);
   journal.clear();
   platform::Application::sharedApplication()->terminate();
   platform::Application::sharedApplication()->terminate();

@@ -18,6 +18,7 @@ TEST(OptionsTest, DefaultsWithoutArguments) {
   EXPECT_EQ(r.options.fixedDt, 0.0);
   EXPECT_EQ(r.options.fps, 0);
   EXPECT_FALSE(r.options.seed.has_value());
+  EXPECT_FALSE(r.options.analytics.has_value()) << "nothing given: the player's answer decides";
   EXPECT_FALSE(r.options.scaleGiven || r.options.muteGiven || r.options.fullscreenGiven || r.options.verbose)
       << "nothing given: the remembered settings apply";
 }
@@ -25,7 +26,7 @@ TEST(OptionsTest, DefaultsWithoutArguments) {
 TEST(OptionsTest, EveryOptionOfTheContractIsAccepted) {
   const char* argv[] = {"peckish", "--scale", "3", "--fullscreen", "--mute", "--headless", "--frames", "12",
                         "--screenshot", "/tmp/x.png", "--fixed-dt", "0.05", "--fps", "144", "--seed", "4294967295", "--play",
-                        "--autoplay", "--demo", "particles", "--version", "--help", "--verbose"};
+                        "--autoplay", "--demo", "particles", "--version", "--help", "--verbose", "--analytics", "off"};
   const auto r = parseOptions(static_cast<int>(std::size(argv)), argv);
   ASSERT_TRUE(r.ok) << r.error;
   const auto& o = r.options;
@@ -38,6 +39,8 @@ TEST(OptionsTest, EveryOptionOfTheContractIsAccepted) {
   EXPECT_EQ(o.fps, 144);
   EXPECT_EQ(o.seed, 4294967295u);
   EXPECT_EQ(o.demo, "particles");
+  EXPECT_EQ(o.analytics, false);
+  EXPECT_EQ(parseOptions({"--analytics=on"}).options.analytics, true);
 }
 
 TEST(OptionsTest, ValuesMayFollowAnEqualsSign) {
@@ -56,6 +59,7 @@ TEST(OptionsTest, BadValuesAndUnknownOptionsAreRefusedWithTheirName) {
   } cases[] = {
       {{"--scale", "0"}, "--scale"},       {{"--scale", "9"}, "--scale"},
       {{"--scale", "2x"}, "--scale"},      {{"--scale"}, "--scale"},
+      {{"--analytics", "yes"}, "--analytics"}, {{"--analytics"}, "--analytics"},
       {{"--frames", "-1"}, "--frames"},    {{"--frames", "0"}, "--frames"},
       {{"--fixed-dt", "0"}, "--fixed-dt"}, {{"--fixed-dt", "nan"}, "--fixed-dt"},
       {{"--fixed-dt", "inf"}, "--fixed-dt"}, {{"--seed", "-3"}, "--seed"},
@@ -76,7 +80,7 @@ TEST(OptionsTest, HelpListsEveryOption) {
   for (const char* o : {"--help", "--version", "--scale N", "--fullscreen", "--mute", "--headless", "--frames N",
                         "--screenshot FILE", "--fixed-dt S", "--fps N", "--seed N", "--play", "--autoplay", "--demo NAME",
                         "--verbose", "PECKISH_LOG", "PECKISH_DATA_DIR", "PECKISH_RESOURCES", "PECKISH_HIGHSCORE_URL", "PECKISH_ANALYTICS_HOST",
-                        "PECKISH_PRODUCT_URL"}) {
+                        "PECKISH_PRODUCT_URL", "--analytics on|off", "DO_NOT_TRACK", "Privacy:"}) {
     EXPECT_NE(help.find(o), std::string::npos) << o;
   }
 }

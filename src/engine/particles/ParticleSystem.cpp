@@ -1,5 +1,6 @@
 #include "engine/particles/ParticleSystem.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -86,6 +87,7 @@ ParticleSystem::~ParticleSystem() {
   delete[] particles_;
   delete[] vertices_;
   delete[] colors_;
+  delete[] quads_;
   GLuint ids[2] = {verticesID_, colorsID_};
   if (ids[0] || ids[1]) glDeleteBuffers(2, ids);
 }
@@ -203,10 +205,29 @@ void ParticleSystem::updateParticlesWithDelta(double dt) {
   }
 }
 
+namespace {
+
+// The largest point size the driver draws, in pixels (asked once).
+float largestPointSize() {
+  static float largest = 0.f;
+  if (largest <= 0.f) {
+    GLfloat range[2] = {1.f, 1.f};
+    glGetFloatv(GL_ALIASED_POINT_SIZE_RANGE, range);
+    largest = range[1] > 0.f ? range[1] : 1.f;
+  }
+  return largest;
+}
+
+}  // namespace
+
 void ParticleSystem::drawParticles() {
   // Without a point-sprite image there is nothing sensible to draw.
   if (!texture_ || capacity_ == 0) return;
   QuadBatch::flush();
+
+  float largest = 0.f;
+  for (int i = 0; i < particleIdx_; ++i) largest = std::max(largest, vertices_[i].pointSize);
+  if (largest > largestPointSize() && drawParticlesAsQuads()) return;
 
   glEnable(GL_TEXTURE_2D);
   glBindTexture(GL_TEXTURE_2D, texture_->name());
@@ -246,6 +267,73 @@ void ParticleSystem::drawParticles() {
   glDisableClientState(GL_COLOR_ARRAY);
   glDisable(GL_TEXTURE_2D);
   glDisable(GL_POINT_SPRITE_OES);
+}
+
+bool ParticleSystem::drawParticlesAsQuads() {
+  if (!quads_) quads_ = new (std::nothrow) QuadVertex[size_t(capacity_) * 6];
+  if (!quads_) return false;
+  // Each particle's centre goes through the model-view and projection matrices and the viewport
+  // on the CPU, as the point's vertex would; the quad is then laid out in window pixels.
+  GLfloat mv[16], pr[16];
+  GLint vp[4];
+  glGetFloatv(GL_MODELVIEW_MATRIX, mv);
+  glGetFloatv(GL_PROJECTION_MATRIX, pr);
+  glGetIntegerv(GL_VIEWPORT, vp);
+  float m[16];
+  for (int c = 0; c < 4; ++c)
+    for (int r = 0; r < 4; ++r)
+      m[c * 4 + r] = pr[r] * mv[c * 4] + pr[4 + r] * mv[c * 4 + 1] + pr[8 + r] * mv[c * 4 + 2] + pr[12 + r] * mv[c * 4 + 3];
+  int n = 0;
+  for (int i = 0; i < particleIdx_; ++i) {
+    const sVtxPointSprite& v = vertices_[i];
+    const float cw = m[3] * v.x + m[7] * v.y + m[11] * v.size + m[15];
+    if (!(cw > 0.f)) continue;
+    const float cx = (m[0] * v.x + m[4] * v.y + m[8] * v.size + m[12]) / cw;
+    const float cy = (m[1] * v.x + m[5] * v.y + m[9] * v.size + m[13]) / cw;
+    const float wx = float(vp[0]) + (cx + 1.f) * 0.5f * float(vp[2]);
+    const float wy = float(vp[1]) + (cy + 1.f) * 0.5f * float(vp[3]);
+    const float h = v.pointSize * 0.5f;
+    // A point sprite's texture coordinates: s from the left, t from the top.
+    const QuadVertex tl{wx - h, wy + h, 0.f, 0.f, colors_[i]}, tr{wx + h, wy + h, 1.f, 0.f, colors_[i]};
+    const QuadVertex bl{wx - h, wy - h, 0.f, 1.f, colors_[i]}, br{wx + h, wy - h, 1.f, 1.f, colors_[i]};
+    QuadVertex* q = quads_ + size_t(n) * 6;
+    q[0] = tl, q[1] = bl, q[2] = tr, q[3] = tr, q[4] = bl, q[5] = br;
+    ++n;
+  }
+
+  glMatrixMode(GL_PROJECTION);
+  glPushMatrix();
+  glLoadIdentity();
+  glOrthof(float(vp[0]), float(vp[0] + vp[2]), float(vp[1]), float(vp[1] + vp[3]), -1.f, 1.f);
+  glMatrixMode(GL_MODELVIEW);
+  glPushMatrix();
+  glLoadIdentity();
+
+  glEnable(GL_TEXTURE_2D);
+  glBindTexture(GL_TEXTURE_2D, texture_->name());
+  glBindBuffer(GL_ARRAY_BUFFER, 0);
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+  glEnableClientState(GL_COLOR_ARRAY);
+  glVertexPointer(2, GL_FLOAT, sizeof(QuadVertex), &quads_->x);
+  glTexCoordPointer(2, GL_FLOAT, sizeof(QuadVertex), &quads_->s);
+  glColorPointer(4, GL_FLOAT, sizeof(QuadVertex), &quads_->color);
+  GLint blendSrc = GL_SRC_ALPHA, blendDst = GL_ONE_MINUS_SRC_ALPHA;
+  glGetIntegerv(GL_BLEND_SRC, &blendSrc);
+  glGetIntegerv(GL_BLEND_DST, &blendDst);
+  glBlendFunc(GL_SRC_ALPHA, blendAdditive_ ? GL_ONE : GL_ONE_MINUS_SRC_ALPHA);
+  glDrawArrays(GL_TRIANGLES, 0, n * 6);
+  glBlendFunc(GLenum(blendSrc), GLenum(blendDst));
+  glDisableClientState(GL_VERTEX_ARRAY);
+  glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+  glDisableClientState(GL_COLOR_ARRAY);
+  glDisable(GL_TEXTURE_2D);
+
+  glMatrixMode(GL_PROJECTION);
+  glPopMatrix();
+  glMatrixMode(GL_MODELVIEW);
+  glPopMatrix();
+  return true;
 }
 
 void ParticleSystem::stopSystem() {

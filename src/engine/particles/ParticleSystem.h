@@ -13,6 +13,12 @@
 // particle is replaced by the last live one), so stepping allocates nothing. Vertex and colour
 // data go to the GL through two buffer objects, re-uploaded in full every frame.
 //
+// A point size is limited by the driver (255 pixels on llvmpipe; the fire's 100 points pass it at
+// content scale 4): when a live particle's point size is beyond the largest the driver draws, the
+// frame's particles are drawn as textured quads of the same size, placed and coloured as the
+// point sprites would be (screen-aligned, the whole picture), so they keep their look. Their
+// vertex array is made on the first such frame and kept.
+//
 // Random quantities are base + halfRange * r with r = random() * 2^-30 - 1, one call of the
 // process's random() per use, in a fixed order (see initParticle).
 #include <cstdint>
@@ -186,7 +192,16 @@ class ParticleSystem : public Node {
   float pointScale_ = 1.f;
 
  private:
+  // One corner of a particle drawn as a quad: window pixels, texture coordinates, colour.
+  struct QuadVertex {
+    float x, y, s, t;
+    sColorF color;
+  };
+  // Draws the first particleIdx particles as quads; false when their array cannot be made.
+  bool drawParticlesAsQuads();
+
   int capacity_ = 0;  // records allocated in the three arrays
+  QuadVertex* quads_ = nullptr;  // six corners a particle, made on the first frame that needs it
 };
 
 }  // namespace peckish

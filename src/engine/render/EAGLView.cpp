@@ -34,6 +34,7 @@ bool EAGLView::initWithFrame(CGRect frame, const char* format, unsigned depthFor
   updateLayerBounds();
   format_ = format;
   depthFormat_ = depthFormat;
+  if (depthFormat_) layer_.setDrawsIntoWindow(false);  // the window has no depth buffer
   context_ = platform::GLContext::create(platform::RenderingAPI::OpenGLES1);
   if (!context_) return false;
   if (!createSurface()) {
@@ -79,11 +80,16 @@ bool EAGLView::createSurface() {
     return false;
   }
 
-  glGenFramebuffersOES(1, &framebuffer_);
-  glBindFramebufferOES(GL_FRAMEBUFFER_OES, framebuffer_);
-  glFramebufferRenderbufferOES(GL_FRAMEBUFFER_OES, GL_COLOR_ATTACHMENT0_OES, GL_RENDERBUFFER_OES, renderbuffer_);
+  drawsIntoWindow_ = context_->windowStorage(renderbuffer_);
+  if (drawsIntoWindow_) {
+    glBindFramebufferOES(GL_FRAMEBUFFER_OES, 0);  // the window's own
+  } else {
+    glGenFramebuffersOES(1, &framebuffer_);
+    glBindFramebufferOES(GL_FRAMEBUFFER_OES, framebuffer_);
+    glFramebufferRenderbufferOES(GL_FRAMEBUFFER_OES, GL_COLOR_ATTACHMENT0_OES, GL_RENDERBUFFER_OES, renderbuffer_);
+  }
 
-  if (depthFormat_) {
+  if (depthFormat_ && !drawsIntoWindow_) {
     glGenRenderbuffersOES(1, &depthBuffer_);
     glBindRenderbufferOES(GL_RENDERBUFFER_OES, depthBuffer_);
     glRenderbufferStorageOES(GL_RENDERBUFFER_OES, depthFormat_, static_cast<GLsizei>(newSize.width),
@@ -93,8 +99,10 @@ bool EAGLView::createSurface() {
 
   size_ = newSize;
   if (!hasBeenCurrent_) {
-    glViewport(0, 0, static_cast<GLsizei>(newSize.width), static_cast<GLsizei>(newSize.height));
-    glScissor(0, 0, static_cast<GLsizei>(newSize.width), static_cast<GLsizei>(newSize.height));
+    applySurfaceViewport();
+    GLint v[4];
+    glGetIntegerv(GL_VIEWPORT, v);
+    glScissor(v[0], v[1], v[2], v[3]);
     hasBeenCurrent_ = true;
   } else if (!(oldFramebuffer == 0 && framebufferWasBound_)) {
     // Later creations keep the caller's binding, except that a caller drawing into this view's
@@ -109,13 +117,27 @@ bool EAGLView::createSurface() {
   return true;
 }
 
+void EAGLView::applySurfaceViewport() const {
+  if (drawsIntoWindow_) {
+    GLint v[4];
+    platform::GLContext::windowViewport(v);
+    glViewport(v[0], v[1], v[2], v[3]);
+  } else {
+    glViewport(0, 0, static_cast<GLsizei>(size_.width), static_cast<GLsizei>(size_.height));
+  }
+}
+
+void EAGLView::turnProjection() const {
+  if (drawsIntoWindow_) glRotatef(90.f, 0.f, 0.f, 1.f);
+}
+
 void EAGLView::destroySurface() {
   platform::GLContext* previous = platform::GLContext::currentContext();
   if (previous != context_.get()) platform::GLContext::setCurrentContext(context_.get());
 
   GLint bound = 0;
   glGetIntegerv(GL_FRAMEBUFFER_BINDING_OES, &bound);
-  framebufferWasBound_ = framebuffer_ != 0 && static_cast<GLuint>(bound) == framebuffer_;
+  framebufferWasBound_ = static_cast<GLuint>(bound) == framebuffer_ && (framebuffer_ != 0 || drawsIntoWindow_);
 
   if (depthFormat_) {
     if (depthBuffer_) glDeleteRenderbuffersOES(1, &depthBuffer_);

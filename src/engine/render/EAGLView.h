@@ -11,6 +11,11 @@
 //
 // A subclass uses the protected default constructor and calls initWithFrame from its own
 // initialisation (false: the view is unusable). The surface is bounds x contentScaleFactor pixels.
+// A view whose layer asks to draw into the window (GLLayer::setDrawsIntoWindow, set before the
+// initialisation) may get the window's framebuffer as its surface (see GLContext::
+// renderbufferStorage): framebuffer() is then 0, drawsIntoWindow() is true, the surface's
+// viewport is the picture's place in the window and projections turn a quarter turn
+// counter-clockwise first (turnProjection), so that drawing in portrait shows landscape-right.
 // Messages printed on standard output:
 //   "OpenGL error 0x%04X in %s\n", "Failed to set current context %p in %s\n",
 //   "Failed to clear current context in %s\n", "Failed to swap renderbuffer in %s\n".
@@ -58,6 +63,12 @@ class EAGLView : public platform::View {
   unsigned depthFormat() const { return depthFormat_; }
   const char* pixelFormat() const { return format_; }
   GLuint framebuffer() const { return framebuffer_; }
+  bool drawsIntoWindow() const { return drawsIntoWindow_; }
+  // Sets the viewport to the surface: all of an own surface, the picture's place in the window.
+  void applySurfaceViewport() const;
+  // With the projection matrix current and loaded with the identity: the window's quarter turn,
+  // when drawing into the window (nothing otherwise).
+  void turnProjection() const;
   GLuint renderbuffer() const { return renderbuffer_; }
   GLuint depthBuffer() const { return depthBuffer_; }
   CGSize surfaceSize() const { return size_; }
@@ -91,6 +102,7 @@ class EAGLView : public platform::View {
   CGSize size_{};
   bool hasBeenCurrent_ = false;
   bool framebufferWasBound_ = false;  // ours was bound when the surface was last destroyed
+  bool drawsIntoWindow_ = false;
   EAGLViewDelegate* delegate_ = nullptr;
   platform::GLLayer layer_;
 };

@@ -59,6 +59,7 @@ Director::Director() : winSize_(platform::Screen::mainScreen().bounds()) {
   feedMetrics();
   window_ = platform::Window::create(winSize_);
   const char* format = gPixelFormat == 0 ? kEAGLColorFormatRGB565 : kEAGLColorFormatRGBA8;
+  layer().setDrawsIntoWindow(true);
   if (!window_ || !initWithFrame(window_->bounds(), format)) return;  // sharedDirector yields null
   window_->addSubview(this);
   // The surface follows the view: a new content scale rebuilds it at the new pixel size.
@@ -198,6 +199,7 @@ void Director::drawScene() {
   Ref<Director> self(this);  // a frame may end the Director's scenes; the Director itself stays
   calculateDeltaTime();
   setCurrentContext();
+  if (drawsIntoWindow()) applySurfaceViewport();  // the picture's place follows the window
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   if (nextScene_) setNextScene();
   glPushMatrix();
@@ -286,17 +288,22 @@ void Director::setDefaultProjection() { set3Dprojection(); }
 
 void Director::applyViewport() {
   // The projections work in points; the viewport maps them onto the surface's pixels.
-  CGSize s = surfaceSize();
-  if (s.width <= 0 || s.height <= 0) s = winSize_.size;
-  glViewport(0, 0, static_cast<GLsizei>(s.width), static_cast<GLsizei>(s.height));
+  const CGSize s = surfaceSize();
+  if (drawsIntoWindow() || (s.width > 0 && s.height > 0)) {
+    applySurfaceViewport();
+  } else {
+    glViewport(0, 0, static_cast<GLsizei>(winSize_.size.width), static_cast<GLsizei>(winSize_.size.height));
+  }
 }
 
 void Director::set2Dprojection() {
   QuadBatch::flush();
   const CGSize s = winSize_.size;
   applyViewport();
+  projection2D_ = true;
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
+  turnProjection();
   glOrthof(0.f, s.width, 0.f, s.height, -100.f, 100.f);
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
@@ -306,8 +313,10 @@ void Director::set3Dprojection() {
   QuadBatch::flush();
   const CGSize s = winSize_.size;
   applyViewport();
+  projection2D_ = false;
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
+  turnProjection();
   gluPerspective(60.f, s.width / s.height, 0.5f, 1500.f);
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
@@ -354,10 +363,16 @@ void Director::feedMetrics() {
 void Director::layoutSubviews() {
   feedMetrics();  // a new content scale is known before anything of the new surface is made
   const CGSize before = surfaceSize();
+  const bool wasInWindow = drawsIntoWindow();
   EAGLView::layoutSubviews();
   if (!initialised_) return;
   const CGSize after = surfaceSize();
-  if (after.width != before.width || after.height != before.height) {
+  if (drawsIntoWindow() != wasInWindow) {
+    // Into the window or out of it: the projection gains or loses the window's turn.
+    setCurrentContext();
+    if (projection2D_) set2Dprojection();
+    else set3Dprojection();
+  } else if (after.width != before.width || after.height != before.height) {
     setCurrentContext();
     applyViewport();
   }

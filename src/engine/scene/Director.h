@@ -19,6 +19,10 @@
 // size, points the viewport at it and has the texture cache load the picture variants for it;
 // labels rasterise their text again when next drawn. setFollowsScreenScale(true) keeps the factor
 // equal to the screen's (the window's pixels per point), through fullscreen switches and resizes.
+// At the window's own scale, in a real window, the Director draws straight into the window (see
+// EAGLView): the projections then start with the window's quarter turn, the viewport is the
+// picture's place in the window (set again every frame, so it follows letterboxing), and a frame
+// ends with the swap. Elsewhere (headless, RGB565, another scale) it draws into its own surface.
 //
 // Scene requests (runScene, replaceScene, pushScene, popScene) only record the next scene; the
 // switch happens at the start of the next frame, and of several requests the last decides. Popping
@@ -165,6 +169,7 @@ class Director : public EAGLView, public Singleton<Director> {
   std::int32_t lastUpdateUsec_ = 0;
   double dt_ = 0.0;
   float texturesScale_ = 1.f;        // the content scale the texture cache was told of
+  bool projection2D_ = false;        // the last projection set (set2Dprojection)
   unsigned long screenObserver_ = 0;  // screen-mode notifications while following the screen
 };
 
