@@ -59,7 +59,7 @@ std::string consentMessage() {
          "system and machine type and a random number made for this installation to " +
          platform::analyticsHost() +
          ". Never your name, the name on your scores, your location or any file. You can change this at any time "
-         "in the settings (S on the main menu).";
+         "in the settings (Settings in the main menu).";
 }
 constexpr int kShareButton = 0;
 // How long the main menu shows before the question comes over it.
@@ -182,9 +182,9 @@ void PeckishAppDelegate::askWhenTheMenuShows() {
   platform::RunLoop& loop = platform::RunLoop::main();
   loop.invalidateTimer(std::exchange(askTimer_, 0));
   if (terminated_) return;
-  // Never over a game (its clock would run on behind the question), a page or another dialog: the
+  // Never over a game (its clock would run on behind the question), a page, the settings or a dialog: the
   // question waits until the menu is back on its own.
-  if (!mainMenuShowing() || currentView_ || ui::isModalShown()) {
+  if (!mainMenuShowing() || currentView_ || settings_ || ui::isModalShown()) {
     askTimer_ = loop.addTimer(kAskDelay, false, Callback<void()>(this, &PeckishAppDelegate::askWhenTheMenuShows));
     return;
   }
@@ -361,11 +361,6 @@ bool PeckishAppDelegate::keyDown(const platform::KeyEvent& e) {
       tapHole(game, holeForKey(e));
       return true;
     }
-  }
-  // S on the main menu (nothing laid over it, no dialog): the question about sharing again.
-  if (e.key == Key::Other && e.code == 's' && !e.shift && !ui::isModalShown() && !currentView_ && mainMenuShowing()) {
-    askAnalyticsConsent();
-    return true;
   }
   switch (e.key) {
     case Key::M:

@@ -18,9 +18,9 @@
 // anything of the analytics client runs (no record, queue file, identifier or connection before):
 // --analytics on|off for this run > DO_NOT_TRACK (off) > --headless or --autoplay runs (off) > the
 // player's remembered answer > undecided: off, and the question ("Share" / "Don't share", Escape
-// declines) once the first main menu shows in a real window. S on the main menu asks again.
+// declines) once the first main menu shows in a real window. The settings screen changes it later.
 //
-// Keys (dialogs on screen are asked first): S on the main menu asks about sharing, Escape in a game opens the restart dialog, M toggles
+// Keys (dialogs on screen are asked first): Escape in a game opens the restart dialog, M toggles
 // the audio mute (remembered, as the display's fullscreen and scale are: platform/Settings.h
 // keeps them in the user defaults whenever the player changes them), the keypad and the letter block tap the holes (game/KeyboardPlay.h), and P is
 // the player's pause of a running game: the Director paused, every touch held back at the

@@ -10,6 +10,7 @@
 #include "engine/scene/Director.h"
 #include "engine/scene/Scene.h"
 #include "engine/transitions/TransitionRegistry.h"
+#include "game/PeckishAppDelegate.h"
 #include "game/SoundSettings.h"
 #include "platform/Display.h"
 #include "platform/Settings.h"
@@ -68,9 +69,11 @@ void nextCaptions() {
   setCaptionMode(mode == CaptionMode::Auto ? CaptionMode::On : mode == CaptionMode::On ? CaptionMode::Off : CaptionMode::Auto);
 }
 
-// SHARING: the application's consent answer goes here.
-bool sharing() { return false; }
-void setSharing(bool) {}
+// The remembered answer about sharing play statistics; off until the player agreed.
+bool sharing() { return platform::rememberedAnalyticsConsent().value_or(false); }
+void setSharing(bool share) {
+  if (PeckishAppDelegate* app = PeckishAppDelegate::current()) app->setAnalyticsConsent(share);
+}
 
 }  // namespace
 

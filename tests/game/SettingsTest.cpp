@@ -138,6 +138,8 @@ TEST_F(SettingsTest, EveryRowOfTheSettingsScreenTakesEffectAtOnceShowsItAndIsRem
       {Row::Scale, -1, "1x", platform::kScaleSetting, "1", [d] { return d->scale() == 1; }},
       {Row::Scale, -1, "1x", platform::kScaleSetting, "1", [d] { return d->scale() == 1; }},
       {Row::Scale, +1, "2x", platform::kScaleSetting, "2", [d] { return d->scale() == 2; }},
+      {Row::Sharing, +1, "On", platform::kAnalyticsSetting, "1", [this] { return app->analyticsRunning(); }},
+      {Row::Sharing, +1, "Off", platform::kAnalyticsSetting, "0", [this] { return !app->analyticsRunning(); }},
   };
   for (const Case& c : cases) {
     const std::string what = screen->shownText(c.row) + " stepped by " + std::to_string(c.by);
