@@ -117,6 +117,7 @@ PeckishAppDelegate::~PeckishAppDelegate() {
   }
   // On the way out: the banner and the touch block go, the music stays held.
   if (userPaused_) liftPlayerPause(false);
+  if (settings_) settings_->setClosedCall({});
   if (platform::Display* d = platform::Display::shared()) {
     d->removeKeyListener(this);
     d->setSettingsObserver({});

@@ -49,6 +49,8 @@ class SettingsScreen : public Layer {
 
   // Back: the screen leaves the scene (once).
   void close();
+  // What runs after closing (the receiver is not owned: one going away first sets none).
+  void setClosedCall(Callback<void()> closed) { closed_ = closed; }
   bool isOpen() const { return parent() != nullptr; }
 
   // Steps a row: by -1 or +1 for the volumes and the scale; toggles and choices turn to their next
