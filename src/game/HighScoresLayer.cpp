@@ -2,6 +2,7 @@
 
 #include "engine/menu/Menu.h"
 #include "engine/menu/MenuItem.h"
+#include "engine/render/DisplayMetrics.h"
 #include "engine/render/Label.h"
 #include "engine/render/Texture2D.h"  // before Sprite.h, which needs the complete type
 #include "engine/render/Sprite.h"
@@ -45,7 +46,13 @@ Ref<Scene> highScoresScene(const std::string& highlight) {
 
 std::string HighScoresLayer::fitName(const std::string& name, float width, const std::string& fontName,
                                      float fontSize) {
-  if (platform::measureString(name, fontName, fontSize).width <= width) return name;
+  // Measured as the label renders it, at the content scale; hinting makes widths differ a little
+  // from one scale to another, hence the margin.
+  const float scale = currentContentScale();
+  auto fits = [&](const std::string& text) {
+    return platform::measureString(text, fontName, fontSize * scale).width <= width * scale * 0.94f;
+  };
+  if (fits(name)) return name;
   // The whole characters that fit with the ellipsis after them.
   static const std::string kEllipsis = "\xE2\x80\xA6";
   std::vector<size_t> ends;
@@ -56,7 +63,7 @@ std::string HighScoresLayer::fitName(const std::string& name, float width, const
   size_t lo = 0, hi = ends.size();  // fits with lo characters; does not with hi
   while (hi - lo > 1) {
     const size_t mid = (lo + hi) / 2;
-    if (platform::measureString(name.substr(0, ends[mid - 1]) + kEllipsis, fontName, fontSize).width <= width)
+    if (fits(name.substr(0, ends[mid - 1]) + kEllipsis))
       lo = mid;
     else
       hi = mid;
