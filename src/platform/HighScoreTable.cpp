@@ -197,12 +197,15 @@ bool HighScoreTable::save(const std::vector<HighScore>& entries) {
   std::string reason;
   const FileText current = readWholeFile(path);  // for its mode
   if (replaceFile(path, format(entries), current.mode, reason)) return true;
-  if (!saveFailureShown_) {
-    saveFailureShown_ = true;
-    playerNotice("the high-score table could not be saved to %s (%s); it stays as it was", path.c_str(),
-                 reason.c_str());
-  }
+  tellNotSaved(reason);
   return false;
+}
+
+void HighScoreTable::tellNotSaved(const std::string& reason) {
+  if (saveFailureShown_) return;
+  saveFailureShown_ = true;
+  playerNotice("the high-score table could not be saved to %s (%s); it stays as it was", filePath().c_str(),
+               reason.c_str());
 }
 
 std::vector<HighScore> HighScoreTable::entries() {
@@ -221,10 +224,7 @@ std::vector<HighScore> HighScoreTable::entries() {
 std::string HighScoreTable::add(const std::string& name, int score, int level) {
   if (unreadable_) return "";
   auto failed = [this](const std::string& reason) {
-    if (saveFailureShown_) return std::string();
-    saveFailureShown_ = true;
-    playerNotice("the high-score table could not be saved to %s (%s); it stays as it was", filePath().c_str(),
-                 reason.c_str());
+    tellNotSaved(reason);
     return std::string();
   };
   if (!createDirectories(documentsDirectory())) return failed("cannot create its folder");

@@ -62,6 +62,7 @@ class HighScoreTable {
   enum class Loaded { Ok, Unreadable };
   Loaded load(std::vector<HighScore>& out);
   bool save(const std::vector<HighScore>& entries);
+  void tellNotSaved(const std::string& reason);
 
   bool unreadable_ = false;
   bool saveFailureShown_ = false;
