@@ -16,9 +16,11 @@
 #include "demos/Demos.h"
 #include "engine/scene/Director.h"
 #include "engine/scene/Scene.h"
+#include "engine/transitions/Transition.h"
 #include "game/Autoplay.h"
 #include "game/GameNode.h"
 #include "game/GameServices.h"
+#include "game/HighScoresLayer.h"
 #include "game/KeyboardPlay.h"
 #include "game/MainMenu.h"
 #include "game/PickupLines.h"
@@ -299,8 +301,13 @@ void PeckishAppDelegate::playRandomPickupLine() {
   speakPickupLine(lastPickupLine_);
 }
 
-void PeckishAppDelegate::showScores() {
+void PeckishAppDelegate::showScores(const std::string& highlight) {
   logAnalyticsAction("scores");
+  if (Director::exists())
+    Director::sharedDirector()->replaceScene(FadeTransition::transitionWithDuration(0.5, highScoresScene(highlight)));
+}
+
+void PeckishAppDelegate::showOnlineScores() {
   if (!webPage_) return;
   webPage_->loadURL(pageAddress(kHighScoresPath));
   webPage_->setTitle("High Scores");
@@ -375,6 +382,10 @@ bool PeckishAppDelegate::keyDown(const platform::KeyEvent& e) {
       return pauseGame();
     case Key::Escape:
       if (ui::isModalShown()) return false;
+      if (HighScoresLayer* scores = HighScoresLayer::running()) {
+        scores->back();
+        return true;
+      }
       if (GameNode* game = runningGame()) {
         Ref<GameNode> keep(game);
         // The dialog takes over the pause; the game's touches are its own again once it is answered.

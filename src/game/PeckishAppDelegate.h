@@ -20,7 +20,8 @@
 // player's remembered answer > undecided: off, and the question ("Share" / "Don't share", Escape
 // declines) once the first main menu shows in a real window. S on the main menu asks again.
 //
-// Keys (dialogs on screen are asked first): S on the main menu asks about sharing, Escape in a game opens the restart dialog, M toggles
+// Keys (dialogs on screen are asked first): S on the main menu asks about sharing, Escape in a game
+// opens the restart dialog (on the high-score table it goes back to the main menu), M toggles
 // the audio mute (remembered, as the display's fullscreen and scale are: platform/Settings.h
 // keeps them in the user defaults whenever the player changes them), the keypad and the letter block tap the holes (game/KeyboardPlay.h), and P is
 // the player's pause of a running game: the Director paused, every touch held back at the
@@ -80,8 +81,12 @@ class PeckishAppDelegate : public platform::ApplicationDelegate, public platform
 
   // One of the pickup lines at random, random() mod 14, with its caption when captions are shown.
   void playRandomPickupLine();
-  // Logs "scores" / "buy", loads the page into the panel, titles it and lays it over the game.
-  void showScores();
+  // Logs "scores" and fades to the high-score table kept on this machine (game/HighScoresLayer.h),
+  // `highlight` naming the entry to show in yellow.
+  void showScores(const std::string& highlight = "");
+  // Loads the page into the panel, titles it and lays it over the game: the online high-score
+  // table (the table's "Online Table" button), the buy-more page (logging "buy").
+  void showOnlineScores();
   void showBuyMore();
   // Lays a view over the game's view (replacing the one shown) / takes it away.
   void switchTo(platform::View* view);
