@@ -20,6 +20,7 @@
 #include "game/GameServices.h"
 #include "game/KeyboardPlay.h"
 #include "game/MainMenu.h"
+#include "game/PadPlay.h"
 #include "game/WebPage.h"
 #include "platform/Config.h"
 #include "platform/Settings.h"
@@ -250,6 +251,7 @@ GameNode* PeckishAppDelegate::runningGame() {
 
 bool PeckishAppDelegate::keyDown(const platform::KeyEvent& e) {
   using platform::Key;
+  if (e.pad && padPlayKey(runningGame(), e)) return true;
   if (e.repeat || e.ctrl || e.alt) return false;
   // In a game the letter block only taps, whatever letter the layout types with its keys.
   if (inLetterBlock(e)) {
@@ -289,6 +291,8 @@ bool PeckishAppDelegate::keyDown(const platform::KeyEvent& e) {
   tapHole(game, hole);
   return true;
 }
+
+void PeckishAppDelegate::padRemoved() { pauseGame(); }
 
 bool PeckishAppDelegate::pauseGame() {
   if (userPaused_ || !Director::exists()) return false;
