@@ -18,9 +18,9 @@ constexpr int kHighlightZ = 4;
 
 // The ring at scale 1 (a front hole): half its width and height around the hole's point, and
 // how thick it is, in points. Farther rows shrink it as they shrink the characters.
-constexpr float kHalfWidth = 54.f;
-constexpr float kHalfHeight = 18.f;
-constexpr float kThickness = 4.f;
+constexpr float kHalfWidth = 62.f;
+constexpr float kHalfHeight = 21.f;
+constexpr float kThickness = 5.f;
 
 float rowScale(int hole) { return hole < 3 ? 1.0f : hole < 6 ? 0.8f : 0.6f; }
 
