@@ -5,8 +5,45 @@
 # link to it), share/peckish/ (resources), share/applications/<app id>.desktop,
 # share/icons/hicolor/, share/metainfo/<app id>.metainfo.xml, share/man/man6/peckish.6.gz,
 # share/doc/peckish/ (copyright, changelog.gz).
+# The copyright file, the changelog and the metainfo are written from data/*.in with the
+# maintainer and home-page settings of the top CMakeLists.txt.
 set(PECKISH_DATA ${CMAKE_SOURCE_DIR}/data)
 find_program(GZIP_PROGRAM gzip REQUIRED)
+
+if(NOT PECKISH_MAINTAINER_EMAIL MATCHES "^[^@<> ]+@[^@<> ]+$")
+  message(FATAL_ERROR "PECKISH_MAINTAINER_EMAIL is not an e-mail address: '${PECKISH_MAINTAINER_EMAIL}'")
+endif()
+if(PECKISH_MAINTAINER_NAME STREQUAL "" OR PECKISH_MAINTAINER_NAME MATCHES "[<>\n]")
+  message(FATAL_ERROR "PECKISH_MAINTAINER_NAME must be a name on one line without < or >")
+endif()
+set(PECKISH_MAINTAINER "${PECKISH_MAINTAINER_NAME} <${PECKISH_MAINTAINER_EMAIL}>")
+# The developer's reverse-DNS id: the app id without its last part.
+string(REGEX REPLACE "\\.[^.]*$" "" PECKISH_DEVELOPER_ID "${PECKISH_APP_ID}")
+set(PECKISH_GENERATED_DATA ${CMAKE_BINARY_DIR}/data)
+
+set(PECKISH_COPYRIGHT_SOURCE "")
+if(NOT PECKISH_HOMEPAGE STREQUAL "")
+  set(PECKISH_COPYRIGHT_SOURCE "\nSource: ${PECKISH_HOMEPAGE}")
+endif()
+configure_file(${PECKISH_DATA}/copyright.in ${PECKISH_GENERATED_DATA}/copyright @ONLY)
+configure_file(${PECKISH_DATA}/changelog.in ${PECKISH_GENERATED_DATA}/changelog @ONLY)
+
+# The metainfo is XML: the settings go in escaped.
+function(peckish_configure_metainfo)
+  foreach(var PECKISH_MAINTAINER_NAME PECKISH_MAINTAINER_EMAIL PECKISH_HOMEPAGE)
+    string(REPLACE "&" "&amp;" value "${${var}}")
+    string(REPLACE "<" "&lt;" value "${value}")
+    string(REPLACE ">" "&gt;" value "${value}")
+    set(${var} "${value}")
+  endforeach()
+  set(PECKISH_METAINFO_URLS "")
+  if(NOT PECKISH_HOMEPAGE STREQUAL "")
+    set(PECKISH_METAINFO_URLS "\n  <url type=\"homepage\">${PECKISH_HOMEPAGE}</url>")
+  endif()
+  configure_file(${PECKISH_DATA}/${PECKISH_APP_ID}.metainfo.xml.in
+                 ${PECKISH_GENERATED_DATA}/${PECKISH_APP_ID}.metainfo.xml @ONLY)
+endfunction()
+peckish_configure_metainfo()
 
 install(TARGETS peckish RUNTIME DESTINATION games)
 file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/links)
@@ -14,7 +51,7 @@ file(CREATE_LINK ../games/peckish ${CMAKE_BINARY_DIR}/links/peckish SYMBOLIC)
 install(FILES ${CMAKE_BINARY_DIR}/links/peckish DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/resources/ DESTINATION ${CMAKE_INSTALL_DATADIR}/peckish)
 install(FILES ${PECKISH_DATA}/${PECKISH_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES ${PECKISH_DATA}/${PECKISH_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(FILES ${PECKISH_GENERATED_DATA}/${PECKISH_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(DIRECTORY ${PECKISH_DATA}/icons/ DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
 
 # The manual page from `peckish --help`, and the changelog, compressed as Debian wants them.
@@ -27,20 +64,23 @@ add_custom_command(OUTPUT ${man}.gz
   COMMENT "Writing the manual page from peckish --help")
 set(changelog ${CMAKE_BINARY_DIR}/doc/changelog)
 add_custom_command(OUTPUT ${changelog}.gz
-  COMMAND ${CMAKE_COMMAND} -E copy ${PECKISH_DATA}/changelog ${changelog}
+  COMMAND ${CMAKE_COMMAND} -E copy ${PECKISH_GENERATED_DATA}/changelog ${changelog}
   COMMAND ${GZIP_PROGRAM} -9nf ${changelog}
-  DEPENDS ${PECKISH_DATA}/changelog)
+  DEPENDS ${PECKISH_GENERATED_DATA}/changelog)
 add_custom_target(peckish_docs ALL DEPENDS ${man}.gz ${changelog}.gz)
 install(FILES ${man}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
-install(FILES ${PECKISH_DATA}/copyright ${changelog}.gz DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/peckish)
+install(FILES ${PECKISH_GENERATED_DATA}/copyright ${changelog}.gz DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/peckish)
 
 # CPack: a Debian package with the dependencies dpkg-shlibdeps finds, plus what it cannot see:
 # the fonts the text is drawn with and Mesa's drivers behind EGL.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME peckish)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_VENDOR "The Peckish developers")
-set(CPACK_PACKAGE_CONTACT "The Peckish developers <developers@peckish.org>")
+set(CPACK_PACKAGE_VENDOR "${PECKISH_MAINTAINER_NAME}")
+set(CPACK_PACKAGE_CONTACT "${PECKISH_MAINTAINER}")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${PECKISH_MAINTAINER}")
+# No Homepage field while the home page is unset (CPack would otherwise take the project's).
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${PECKISH_HOMEPAGE}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "arcade game of roosters rising out of their holes")
 # CPack puts the summary first and indents these lines itself.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Roosters rise out of nine holes in a farmyard. Tap them before they sink

@@ -34,6 +34,10 @@ SoundEffect::~SoundEffect() {
 
 void SoundEffect::play() const { audio::AudioServicesPlaySystemSound(_soundID); }
 
+void SoundEffect::setVolume(float gain) const { audio::AudioServicesSetSystemSoundGain(_soundID, gain); }
+
+double SoundEffect::duration() const { return audio::AudioServicesSystemSoundDuration(_soundID); }
+
 void SoundEffect::vibrate() { audio::AudioServicesPlaySystemSound(audio::kSystemSoundID_Vibrate); }
 
 }  // namespace peckish

@@ -16,6 +16,10 @@ class SoundEffect : public Object {
   ~SoundEffect() override;
 
   void play() const;
+  // The gain this sound plays at (0 to 1), at once for a play still sounding.
+  void setVolume(float gain) const;
+  // How long one play lasts, in seconds.
+  double duration() const;
   static void vibrate();
   std::uint32_t soundID() const { return _soundID; }
 

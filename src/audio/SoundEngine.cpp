@@ -16,6 +16,13 @@ namespace {
 
 OpenALObject* sOpenALObject = nullptr;
 BackgroundTrackMgr* sBackgroundTrackMgr = nullptr;
+float sMusicVolume = 1.0f;
+
+BackgroundTrackMgr* newTrackMgr() {
+  auto* mgr = new BackgroundTrackMgr();
+  mgr->volume = sMusicVolume;
+  return mgr;
+}
 
 constexpr SoundEngineResult kNoPlayer = 1;
 constexpr SoundEngineResult kNoDevice = 5;
@@ -119,7 +126,7 @@ static void releaseEngineObjects() {
 SoundEngineResult SoundEngine_Initialize(float mixerOutputRate) {
   releaseEngineObjects();
   sOpenALObject = new OpenALObject(mixerOutputRate);
-  sBackgroundTrackMgr = new BackgroundTrackMgr();
+  sBackgroundTrackMgr = newTrackMgr();
   return sOpenALObject->Initialize();
 }
 
@@ -129,7 +136,7 @@ SoundEngineResult SoundEngine_Teardown() {
 }
 
 SoundEngineResult SoundEngine_LoadBackgroundMusicTrack(const char* path, bool addToQueue, bool loadAtOnce) {
-  if (!sBackgroundTrackMgr) sBackgroundTrackMgr = new BackgroundTrackMgr();
+  if (!sBackgroundTrackMgr) sBackgroundTrackMgr = newTrackMgr();
   return sBackgroundTrackMgr->LoadTrack(path, addToQueue, loadAtOnce);
 }
 
@@ -171,6 +178,17 @@ SoundEngineResult SoundEngine_ResumeBackgroundMusic() {
   if (!sBackgroundTrackMgr) return kNoPlayer;
   return audio::AudioQueueStart(sBackgroundTrackMgr->queue, nullptr);
 }
+
+SoundEngineResult SoundEngine_SetBackgroundMusicVolume(float gain) {
+  sMusicVolume = gain < 0.0f ? 0.0f : (gain > 1.0f ? 1.0f : gain);
+  if (!sBackgroundTrackMgr) return 0;
+  sBackgroundTrackMgr->volume = sMusicVolume;
+  if (!sBackgroundTrackMgr->queue) return 0;
+  return audio::AudioQueueSetParameter(sBackgroundTrackMgr->queue, audio::kAudioQueueParam_Volume,
+                                       sMusicVolume * gMasterVolumeGain);
+}
+
+float SoundEngine_BackgroundMusicVolume() { return sMusicVolume; }
 
 OpenALObject* SoundEngine_OpenALObject() { return sOpenALObject; }
 BackgroundTrackMgr* SoundEngine_BackgroundTrackMgr() { return sBackgroundTrackMgr; }

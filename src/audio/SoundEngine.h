@@ -25,6 +25,12 @@ SoundEngineResult SoundEngine_StopBackgroundMusic(bool stopAtEnd);
 SoundEngineResult SoundEngine_PauseBackgroundMusic();
 SoundEngineResult SoundEngine_ResumeBackgroundMusic();
 
+// The player's music volume (0 to 1): the volume of every track player from now on, and at once
+// of the one playing (its queue volume becomes gain × gMasterVolumeGain). Returns the queue's
+// result, 0 when no track is loaded. Starts at 1.
+SoundEngineResult SoundEngine_SetBackgroundMusicVolume(float gain);
+float SoundEngine_BackgroundMusicVolume();
+
 // The engine's objects, for diagnostics and tests (null when absent).
 OpenALObject* SoundEngine_OpenALObject();
 BackgroundTrackMgr* SoundEngine_BackgroundTrackMgr();

@@ -21,6 +21,8 @@
 #include "game/KeyboardPlay.h"
 #include "game/MainMenu.h"
 #include "game/PadPlay.h"
+#include "game/PickupLines.h"
+#include "game/SoundSettings.h"
 #include "game/WebPage.h"
 #include "platform/Config.h"
 #include "platform/Settings.h"
@@ -55,10 +57,11 @@ std::string pageAddress(const char* path) {
 }  // namespace
 
 const std::vector<std::string>& PeckishAppDelegate::pickupLineNames() {
-  static const std::vector<std::string> names = {
-      "Biscuts.caf", "DonkeyKong.caf", "DontUsually.caf", "FellFrom.caf", "Holla.caf",    "LikeThis.caf",  "Milk.caf",
-      "Mirror.caf",  "NeedIt.caf",     "NotLike.caf",     "Running.caf",  "Snickers.caf", "Terrorist.caf", "WantIt.caf",
-  };
+  static const std::vector<std::string> names = [] {
+    std::vector<std::string> files;
+    for (const PickupLine& line : pickupLineTable()) files.push_back(line.file);
+    return files;
+  }();
   return names;
 }
 
@@ -123,13 +126,14 @@ void PeckishAppDelegate::applicationDidFinishLaunching(platform::Application& ap
   director->setFollowsScreenScale(true);
   director->setAnimationInterval(frameInterval(options_));
   if (options_.mute) setAudioMuted(true);
+  applyRememberedSoundSettings();
   // 5-6. Effects and pickup lines.
   sfx_ = SoundEffectManager::sharedManager();
   sfx_->addSound("GameOver.caf");
   sfx_->addSound("Hit.caf");
   sfx_->addSound("Miss.caf");
   pickupLines_ = pickupLineNames();
-  for (const std::string& line : pickupLines_) sfx_->addSound(line);
+  for (const std::string& line : pickupLines_) sfx_->addSound(line, SoundGroup::Voices);
   // 7. Both generators; the game draws only from random().
   seed_ = gameSeed(options_);
   std::srand(seed_);
@@ -142,6 +146,8 @@ void PeckishAppDelegate::applicationDidFinishLaunching(platform::Application& ap
   setPlayRandomPickupLineHook([this] { playRandomPickupLine(); });
   if (platform::Display* d = platform::Display::shared()) {
     d->addKeyListener(this);
+    // Dialogs, then the front screen's menu, are asked before the game's own keys.
+    ui::claimKeyboard();
     // The player's window settings are remembered for the next start whenever they change.
     // Only what changed is written: a scale given on the command line stays this run's own.
     d->setSettingsObserver([d, fullscreen = d->fullscreen(), scale = d->scale()]() mutable {
@@ -198,7 +204,7 @@ void PeckishAppDelegate::playRandomPickupLine() {
   if (pickupLines_.empty() || !sfx_) return;
   const unsigned long i = static_cast<unsigned long>(::random()) % pickupLines_.size();
   lastPickupLine_ = pickupLines_[i];
-  sfx_->playSound(lastPickupLine_);
+  speakPickupLine(lastPickupLine_);
 }
 
 void PeckishAppDelegate::showScores() {

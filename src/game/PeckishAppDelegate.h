@@ -2,8 +2,8 @@
 // The application delegate: starts the application and owns what outlives every scene.
 //
 // Launch, in order: analytics started (credentials, no location tracking); the Director with the
-// 32-bit surface, landscape and multiple touches; the three effects and the fourteen pickup lines
-// registered; random() seeded (--seed N, else time + process id); the music manager; the web-page
+// 32-bit surface, landscape and multiple touches; the remembered volumes and captions
+// (game/SoundSettings.h); the three effects and the fourteen pickup lines registered; random() seeded (--seed N, else time + process id); the music manager; the web-page
 // panel; then the first scene: the main menu, or a game straight away with --play, or an engine
 // demo with --demo NAME. --mute silences the audio, --autoplay starts the bot.
 //
@@ -49,7 +49,7 @@ class Banner;
 
 class PeckishAppDelegate : public platform::ApplicationDelegate, public platform::KeyListener {
  public:
-  // Sound files of the fourteen pickup lines, in order.
+  // Sound files of the pickup lines, in the order of their table (game/PickupLines.h).
   static const std::vector<std::string>& pickupLineNames();
   // The pages of the high-score server.
   static constexpr const char* kHighScoresPath = "/highscores/public/index.php?gid=3";
@@ -72,7 +72,7 @@ class PeckishAppDelegate : public platform::ApplicationDelegate, public platform
   void applicationDidBecomeActive(platform::Application& app) override;
   void applicationWillTerminate(platform::Application& app) override;
 
-  // One of the pickup lines at random: random() mod 14.
+  // One of the pickup lines at random, random() mod 14, with its caption when captions are shown.
   void playRandomPickupLine();
   // Logs "scores" / "buy", loads the page into the panel, titles it and lays it over the game.
   void showScores();

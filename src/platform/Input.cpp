@@ -100,6 +100,9 @@ bool Input::handleEvent(const void* raw) {
       if (e.motion.which != SDL_TOUCH_MOUSEID && mouseDown_) {
         const float k = pointsToPixels();
         handleMouse(1, e.motion.x * k, e.motion.y * k);
+      } else if (e.motion.which != SDL_TOUCH_MOUSEID) {
+        // No copy of the list: the mouse moves often, and a listener told of it adds or drops none.
+        for (size_t i = 0; i < keyListeners_.size(); ++i) keyListeners_[i]->pointerMoved();
       }
       return true;
     case SDL_FINGERDOWN:

@@ -7,7 +7,8 @@
 //   - keys become KeyListener calls (each with what it types and where it sits, see KeyEvent),
 //     through one table of the keys the game names; a key press no listener took goes back to the
 //     display (F11 and F fullscreen, Ctrl + and Ctrl - window scale);
-//   - typed text reaches the key listeners while text input is on;
+//   - typed text reaches the key listeners while text input is on, and a mouse move with no
+//     button down is told to them (KeyListener::pointerMoved);
 //   - game controllers (any that SDL's game-controller layer maps, plugged in before or during the
 //     game) become the same key events, marked KeyEvent::pad: the d-pad and the left stick (past
 //     a dead zone, one step a push, repeating while held) the arrows, the south button Return,
@@ -65,6 +66,8 @@ class KeyListener {
   virtual bool textInput(const std::string&) { return false; }
   // A game controller was unplugged (every listener is told).
   virtual void padRemoved() {}
+  // The mouse moved with no button down: a keyboard highlight may step aside. Every listener is told.
+  virtual void pointerMoved() {}
 };
 
 enum class FingerPhase { Down, Motion, Up };

@@ -43,4 +43,23 @@ void rememberMute(bool muted) { remember(kMuteSetting, muted ? 1 : 0); }
 void rememberFullscreen(bool on) { remember(kFullscreenSetting, on ? 1 : 0); }
 void rememberScale(int scale) { remember(kScaleSetting, scale); }
 
+int rememberedVolume(const char* key) {
+  const std::optional<int> v = remembered(key, 0, 100);
+  return v && *v % 10 == 0 ? *v : 100;
+}
+
+void rememberVolume(const char* key, int percent) { remember(key, percent); }
+
+const char* rememberedCaptions() {
+  const std::optional<std::string> text = UserDefaults::standard().stringForKey(kCaptionsSetting);
+  if (text == "on") return "on";
+  if (text == "off") return "off";
+  return "auto";
+}
+
+void rememberCaptions(const char* mode) {
+  if (UserDefaults::standard().stringForKey(kCaptionsSetting) != mode)
+    UserDefaults::standard().setString(kCaptionsSetting, mode);
+}
+
 }  // namespace peckish::platform

@@ -13,6 +13,12 @@ namespace peckish::platform {
 inline constexpr const char* kMuteSetting = "mute";
 inline constexpr const char* kFullscreenSetting = "fullscreen";
 inline constexpr const char* kScaleSetting = "scale";
+// The sound settings: each volume in percent (0 to 100, a multiple of 10; 100 when never set), and
+// the captions of the spoken lines as "on", "off" or "auto" ("auto" when never set).
+inline constexpr const char* kMusicVolumeSetting = "music-volume";
+inline constexpr const char* kEffectsVolumeSetting = "effects-volume";
+inline constexpr const char* kVoiceVolumeSetting = "voice-volume";
+inline constexpr const char* kCaptionsSetting = "captions";
 
 // Fills in what the command line left open (see above). A remembered scale marks nothing as given,
 // so the display still brings it down to what the desktop allows.
@@ -21,5 +27,12 @@ void applyRememberedSettings(Options& options);
 void rememberMute(bool muted);
 void rememberFullscreen(bool on);
 void rememberScale(int scale);
+
+// A remembered volume (one of the keys above), 100 when none or not a valid one.
+int rememberedVolume(const char* key);
+void rememberVolume(const char* key, int percent);
+// "on", "off" or "auto".
+const char* rememberedCaptions();
+void rememberCaptions(const char* mode);
 
 }  // namespace peckish::platform

@@ -71,7 +71,7 @@ void AlertView::show() {
   Director* d = Director::sharedDirector();
   if (!d || !d->window()) return;
   layout();
-  highlighted_ = numberOfButtons() - 1;
+  focus_.reset(numberOfButtons());
   pressed_ = -1;
   dismissing_ = false;
   // A finger that is down on the game when the alert appears belongs to the game no more.
@@ -128,43 +128,32 @@ void AlertView::drawIn(CGRect screen) {
   }
   for (int i = 0; i < numberOfButtons(); ++i) {
     Button& b = buttons_[static_cast<size_t>(i)];
-    const bool lit = i == pressed_ || (pressed_ < 0 && i == highlighted_);
+    const int highlighted = focus_.focused();
+    const bool lit = i == pressed_ || (pressed_ < 0 && i == highlighted);
     if (lit) {
       fillRect(b.rect, 0.55f, 0.66f, 0.90f, 1.f);
     } else {
       fillRect(b.rect, 0.30f, 0.39f, 0.60f, 1.f);
     }
-    strokeRect(b.rect, 0.85f, 0.88f, 1.f, i == highlighted_ ? 1.f : 0.5f);
+    strokeRect(b.rect, 0.85f, 0.88f, 1.f, i == highlighted ? 1.f : 0.5f);
     b.label->drawCentred(b.rect, 1.f, 1.f, 1.f, 1.f);
   }
 }
 
 bool AlertView::keyDown(const platform::KeyEvent& e) {
-  using platform::Key;
-  const int n = numberOfButtons();
-  switch (e.key) {
-    case Key::Return:
-      if (!e.repeat && highlighted_ >= 0) dismissWithClickedButtonIndex(highlighted_);
-      return true;
-    case Key::Escape:
-      if (!e.repeat && cancelButtonIndex_ >= 0) dismissWithClickedButtonIndex(cancelButtonIndex_);
-      return true;
-    case Key::Left:
-    case Key::Up:
-      if (n > 0) highlighted_ = (highlighted_ + n - 1) % n;
-      return true;
-    case Key::Right:
-    case Key::Down:
-    case Key::Tab:
-      if (n > 0) highlighted_ = (highlighted_ + 1) % n;
-      return true;
+  const std::optional<NavKey> nav = navKeyFor(e);
+  if (!nav) return false;
+  switch (focus_.navigate(*nav, e.repeat, numberOfButtons(), [](int) { return true; })) {
+    case FocusRing::Outcome::Activate:
+      dismissWithClickedButtonIndex(focus_.focused());
+      break;
+    case FocusRing::Outcome::Back:
+      if (cancelButtonIndex_ >= 0) dismissWithClickedButtonIndex(cancelButtonIndex_);
+      break;
     default:
-      if (e.code == 0x40000058 /* keypad Enter */) {
-        if (!e.repeat && highlighted_ >= 0) dismissWithClickedButtonIndex(highlighted_);
-        return true;
-      }
-      return false;
+      break;
   }
+  return true;
 }
 
 void AlertView::touchesBegan(const platform::TouchSet& touches, const platform::UIEvent&) {

@@ -1,8 +1,10 @@
 #pragma once
 // An alert: a title, a message and a row (or, from three on, a column) of buttons over a dimmed
 // screen. Modal while shown: it covers the Director's window, so every touch reaches it, and it
-// takes the keyboard (Return/Enter presses the highlighted button, which is the last one until
-// the arrow keys or Tab move the highlight; Escape presses the cancel button when there is one).
+// takes the keyboard with the menus' focus rules (engine/menu/FocusRing.h): Return, Enter or
+// Space presses the highlighted button, which is the last one until the arrow keys, Tab or
+// Shift+Tab move the highlight (wrapping at the ends); Escape presses the cancel button when there
+// is one.
 // The delegate is told the index of the pressed button (0 is the first button added), after which
 // the alert goes away. The game underneath keeps running unless the Director is paused.
 //
@@ -16,6 +18,7 @@
 #include <vector>
 
 #include "core/Callback.h"
+#include "engine/menu/FocusRing.h"
 #include "ui/TextImage.h"
 #include "ui/Widget.h"
 
@@ -50,7 +53,7 @@ class AlertView : public Widget {
   void dismissWithClickedButtonIndex(int index);
 
   // The highlighted button (Return presses it).
-  int highlightedButton() const { return highlighted_; }
+  int highlightedButton() const { return focus_.focused(); }
   // A button's box in landscape scene coordinates (after the alert was laid out by show()).
   CGRect buttonRect(int index) const;
   // The index of the button under a landscape scene point, or -1.
@@ -83,7 +86,7 @@ class AlertView : public Widget {
   Delegate delegate_;
   std::vector<Button> buttons_;
   int cancelButtonIndex_ = -1;
-  int highlighted_ = -1;
+  FocusRing focus_{FocusRing::kDialog};
   int pressed_ = -1;  // button under the finger while it is down
   bool dismissing_ = false;
   TextImage titleImage_, messageImage_;

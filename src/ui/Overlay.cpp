@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "engine/menu/Menu.h"
 #include "engine/scene/Director.h"
 #include "engine/render/DisplayMetrics.h"
 #include "engine/scene/Node.h"
@@ -72,11 +73,19 @@ platform::Window* directorWindow() {
 class KeyRouter : public platform::KeyListener {
  public:
   bool keyDown(const platform::KeyEvent& e) override {
-    Widget* w = keyWidget();
-    if (!w) return false;
-    Ref<Widget> keep(w);
-    if (w->keyDown(e)) return true;
-    return w->isModal() && !isGlobalKey(e);
+    if (Widget* w = keyWidget()) {
+      // A widget that wants keys stands in front of any screen's menu.
+      Ref<Widget> keep(w);
+      if (w->keyDown(e)) return true;
+      return w->isModal() && !isGlobalKey(e);
+    }
+    const std::optional<NavKey> nav = navKeyFor(e);
+    if (!nav) return false;
+    Menu* menu = Menu::frontmost();
+    return menu && menu->navigate(*nav, e.repeat);
+  }
+  void pointerMoved() override {
+    if (Menu* menu = Menu::frontmost()) menu->hideFocus();
   }
   bool keyUp(const platform::KeyEvent& e) override {
     Widget* w = keyWidget();
@@ -147,6 +156,24 @@ Widget* keyWidget() {
   Widget* found = nullptr;
   findKeyWidget(window, found);
   return found;
+}
+
+std::optional<NavKey> navKeyFor(const platform::KeyEvent& e) {
+  using platform::Key;
+  if (e.ctrl || e.alt) return std::nullopt;
+  switch (e.key) {
+    case Key::Up: return NavKey::Up;
+    case Key::Down: return NavKey::Down;
+    case Key::Left: return NavKey::Left;
+    case Key::Right: return NavKey::Right;
+    case Key::Tab: return e.shift ? NavKey::Previous : NavKey::Next;
+    case Key::Return:
+    case Key::Space: return NavKey::Activate;
+    case Key::Escape: return NavKey::Back;
+    default:
+      if (e.code == 0x40000058 /* keypad Enter */) return NavKey::Activate;
+      return std::nullopt;
+  }
 }
 
 bool isModalShown() {

@@ -27,6 +27,41 @@ namespace {
 
 constexpr const char* kScenarioVar = "PECKISH_WAVE_SCENARIO";
 
+// A volume scenario: "volume <sound> <music %> <effects %> <voices %> [<then %>]". The sound, one
+// of effect, voice or music, plays for 0.8 s with the three volumes set before it starts; with a
+// fifth number its own group's volume changes to that 0.25 s after the start.
+void playWithVolumes(const std::string& scenario) {
+  std::istringstream in(scenario.substr(7));
+  std::string sound;
+  int music = 0, effects = 0, voices = 0, then = -1;
+  in >> sound >> music >> effects >> voices >> then;
+  SoundEffectManager* sounds = SoundEffectManager::sharedManager();
+  sounds->addSound("Line.wav", SoundGroup::Voices);
+  sounds->setVolume(SoundGroup::Effects, effects / 100.f);
+  sounds->setVolume(SoundGroup::Voices, voices / 100.f);
+  SoundEngine_SetBackgroundMusicVolume(music / 100.f);
+  BackgroundSoundManager* m = nullptr;
+  if (sound == "music") {
+    m = BackgroundSoundManager::sharedManager();
+    ASSERT_NE(m, nullptr);
+    m->playTrack("Tune.wav");
+  } else {
+    sounds->playSound(sound == "voice" ? "Line.wav" : "Long.wav");
+  }
+  auto run = [](int ms) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end) platform::RunLoop::main().runOnce(0.01);
+  };
+  run(250);
+  if (then >= 0) {
+    if (sound == "music") SoundEngine_SetBackgroundMusicVolume(then / 100.f);
+    else sounds->setVolume(sound == "voice" ? SoundGroup::Voices : SoundGroup::Effects, then / 100.f);
+  }
+  run(550);
+  if (m) BackgroundSoundManager::purgeShared();
+  SoundEffectManager::purgeShared();
+}
+
 // The child side: plays per the scenario for half a second, then lets go of the device so the
 // wave writer finishes its file.
 TEST(WaveChild, Scenario) {
@@ -62,6 +97,10 @@ TEST(WaveChild, Scenario) {
     SoundEffectManager::purgeShared();
     return;
   }
+  if (s.rfind("volume ", 0) == 0) {
+    playWithVolumes(s);
+    return;
+  }
   if (s.find("muted") != std::string::npos) setAudioMuted(true);
   if (s.rfind("effect", 0) == 0) {
     SoundEffectManager::sharedManager()->playSound("Hit.wav");
@@ -83,6 +122,37 @@ class WaveOutput : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(writeTone(dir.file("Hit.wav"), SF_FORMAT_WAV, 22050, 1, 6615));   // 0.3 s
     ASSERT_TRUE(writeTone(dir.file("Tune.wav"), SF_FORMAT_WAV, 22050, 1, 2205));  // 0.1 s, loops
+    ASSERT_TRUE(writeTone(dir.file("Long.wav"), SF_FORMAT_WAV, 22050, 1, 22050));  // 1 s
+    ASSERT_TRUE(writeTone(dir.file("Line.wav"), SF_FORMAT_WAV, 22050, 1, 22050, 330.0));
+  }
+
+  // Seconds of the scenario's output louder than 1 % of full scale, and its peak.
+  struct Heard {
+    double seconds = 0, peak = 0;
+  };
+  Heard heardIn(const std::string& scenario) {
+    const std::string wave = dir.file(scenario + ".out.wav");
+    const std::string conf = dir.file(scenario + ".conf");
+    std::ofstream(conf) << "[general]\ndrivers = wave\nfrequency = 22050\nchannels = mono\n"
+                        << "sample-type = int16\ndither = false\n"
+                        << "[wave]\nfile = " << wave << "\n";
+    runChild(scenario, "ALSOFT_CONF=" + conf);
+    SF_INFO info{};
+    SNDFILE* sf = sf_open(wave.c_str(), SFM_READ, &info);
+    Heard heard;
+    if (!sf) return heard;
+    std::vector<float> block(4096);
+    long loud = 0;
+    sf_count_t got = 0;
+    while ((got = sf_readf_float(sf, block.data(), 4096)) > 0)
+      for (sf_count_t i = 0; i < got; ++i) {
+        heard.peak = std::max(heard.peak, double(std::fabs(block[i])));
+        // A sine is above 1 % for most of each cycle; count the frames around such samples.
+        if (std::fabs(block[i]) > 0.01) ++loud;
+      }
+    sf_close(sf);
+    heard.seconds = double(loud) / 22050;
+    return heard;
   }
 
   // Runs the scenario in a child process and returns the peak level of what it played.
@@ -148,6 +218,35 @@ TEST_F(WaveOutput, EffectsAreHeardUnlessMuted) {
 TEST_F(WaveOutput, MusicIsHeardUnlessMuted) {
   EXPECT_GT(peakOf("music"), 0.1);
   EXPECT_EQ(peakOf("music-muted"), 0.0);
+}
+
+// Each group's volume scales its own sounds, at once for a sound already playing, and leaves the
+// other groups' sounds alone. Levels relative to the sound played at 100 %.
+TEST_F(WaveOutput, VolumesReachTheirOwnSoundsOnly) {
+  const double fullEffect = heardIn("volume effect 100 100 100").peak;
+  const double fullVoice = heardIn("volume voice 100 100 100").peak;
+  const double fullMusic = heardIn("volume music 100 100 100").peak;
+  ASSERT_GT(fullEffect, 0.1);
+  ASSERT_GT(fullVoice, 0.1);
+  ASSERT_GT(fullMusic, 0.1);
+  struct Case {
+    const char* scenario;
+    double full, level;
+  } cases[] = {
+      {"volume effect 100 50 100", fullEffect, 0.5},  {"volume effect 0 100 0", fullEffect, 1.0},
+      {"volume voice 100 100 30", fullVoice, 0.3},    {"volume voice 0 0 100", fullVoice, 1.0},
+      {"volume music 0 100 100", fullMusic, 0.0},     {"volume music 60 0 0", fullMusic, 0.6},
+  };
+  for (const Case& c : cases) EXPECT_NEAR(heardIn(c.scenario).peak / c.full, c.level, 0.05) << c.scenario;
+
+  // Turned to 0 a quarter of a second in: what was heard stops there, not when the sound ends.
+  for (const char* scenario : {"volume effect 100 100 100 0", "volume voice 100 100 100 0", "volume music 100 100 100 0"}) {
+    const Heard h = heardIn(scenario);
+    EXPECT_GT(h.seconds, 0.1) << scenario;
+    EXPECT_LT(h.seconds, 0.5) << scenario << ": the sound kept playing after its volume went to 0";
+  }
+  const Heard untouched = heardIn("volume effect 100 100 100 100");
+  EXPECT_GT(untouched.seconds, 0.6) << "the same sound at an unchanged volume plays on";
 }
 
 TEST_F(WaveOutput, WithoutAnyDeviceNothingCrashes) { runChild("no-device", "ALSOFT_DRIVERS=no-such-driver"); }

@@ -35,6 +35,8 @@ class Receiver : public Object {
   void play() { calls.push_back("play"); }
   void scores() { calls.push_back("scores"); }
   void buy() { calls.push_back("buy"); }
+  void tell() { calls.push_back("tell"); }
+  void back() { calls.push_back("back"); }
   std::vector<std::string> calls;
 };
 
@@ -45,7 +47,7 @@ struct FiveItemMenu {
              MenuItem::itemFromString("High Scores", r, &Receiver::scores),
              MenuItem::itemFromString("Buy More", r, &Receiver::buy),
              MenuItem::itemFromString("Instructions", r, &Receiver::buy),
-             MenuItem::itemFromString("Tell a Friend", r, &Receiver::buy)};
+             MenuItem::itemFromString("Tell a Friend", r, &Receiver::tell)};
     menu = Menu::menuWithItems(items[0], items[1], items[2], items[3], items[4]);
   }
   std::vector<Ref<MenuItem>> items;
@@ -238,6 +240,98 @@ TEST_F(MenuTest, MenuListEndsAtTheFirstNull) {
   int idx = -7;
   EXPECT_EQ(none->itemInPoint(CGPointMake(0, 0), &idx), nullptr);
   EXPECT_EQ(idx, -7);
+}
+
+// Keys steer the menu's focus: the first key only shows it, moves wrap at the ends and skip items
+// that cannot be chosen, Activate performs the focused item as a tap would, Back calls the owner's
+// back call, held keys move but act once, and a touch hides the highlight until the next key.
+TEST_F(MenuTest, KeysMoveTheFocusAndActivateAsATapWould) {
+  Receiver r;
+  FiveItemMenu m(&r);
+  m.items[2]->setIsEnabled(false);
+  m.menu->setBackCall(Callback<void()>(&r, &Receiver::back));
+  Ref<Scene> scene = Scene::node();
+  scene->add(m.menu);
+  run(scene);
+  ASSERT_EQ(Menu::frontmost(), m.menu.get());
+  EXPECT_FALSE(m.menu->isFocusShown());
+
+  struct Step {
+    NavKey key;
+    bool repeat;
+    bool taken;
+    int focused;
+    const char* call;  // what the receiver hears, if anything
+  };
+  const Step steps[] = {
+      {NavKey::Down, false, true, 0, nullptr},         // shows the first item, does not move
+      {NavKey::Down, false, true, 1, nullptr},         //
+      {NavKey::Down, false, true, 3, nullptr},         // the disabled item is skipped
+      {NavKey::Right, true, true, 4, nullptr},         // a held key keeps moving
+      {NavKey::Next, false, true, 0, nullptr},         // Tab wraps from the last to the first
+      {NavKey::Previous, false, true, 4, nullptr},     // Shift+Tab wraps back
+      {NavKey::Up, false, true, 3, nullptr},           //
+      {NavKey::Left, false, true, 1, nullptr},         // skipping the disabled item again
+      {NavKey::Activate, false, true, 1, "scores"},    // what a tap on "High Scores" does
+      {NavKey::Activate, true, true, 1, nullptr},      // a held Return acts once
+      {NavKey::Back, false, true, 1, "back"},          //
+      {NavKey::Back, true, false, 1, nullptr},         // a held Escape is left to others
+  };
+  std::vector<std::string> calls;
+  for (const Step& s : steps) {
+    SCOPED_TRACE(testing::Message() << "key " << static_cast<int>(s.key) << " repeat " << s.repeat);
+    EXPECT_EQ(m.menu->navigate(s.key, s.repeat), s.taken);
+    EXPECT_TRUE(m.menu->isFocusShown());
+    EXPECT_EQ(m.menu->focusedItem(), s.focused);
+    if (s.call) calls.push_back(s.call);
+    EXPECT_EQ(r.calls, calls);
+  }
+
+  // The focused item grows as under a finger; the others stay as they are.
+  frames(4, 0.03125);
+  for (int i = 0; i < 5; ++i) EXPECT_FLOAT_EQ(m.items[static_cast<size_t>(i)]->scale(), i == 1 ? 1.2f : 1.0f) << i;
+
+  // A touch anywhere hides the highlight; the next key shows it again where it was.
+  began(20, 300);
+  ended(20, 300);
+  EXPECT_FALSE(m.menu->isFocusShown());
+  frames(4, 0.03125);
+  EXPECT_FLOAT_EQ(m.items[1]->scale(), 1.0f);
+  EXPECT_TRUE(m.menu->navigate(NavKey::Activate));
+  EXPECT_TRUE(m.menu->isFocusShown());
+  EXPECT_EQ(m.menu->focusedItem(), 1);
+  EXPECT_EQ(r.calls, calls);  // showing is all the first key does
+
+  // A tap on the disabled item does nothing; a menu without a back call leaves Escape to others.
+  began(240, 145);
+  ended(240, 145);
+  EXPECT_EQ(r.calls, calls);
+  m.menu->setBackCall({});
+  EXPECT_FALSE(m.menu->navigate(NavKey::Back));
+  settle();
+}
+
+TEST_F(MenuTest, TheHighlightIsDrawnOnlyOnceAKeyWasUsed) {
+  Receiver r;
+  FiveItemMenu m(&r);
+  Ref<Scene> scene = Scene::node();
+  scene->add(m.menu);
+  run(scene);
+  // Just inside the left end of the band behind the grown first item, clear of its label.
+  const MenuItem& play = *m.items[0];
+  const int x = static_cast<int>(play.position().x - play.rect().size.width * 0.6f - 2.f);
+  const int y = static_cast<int>(play.position().y);
+  frame(0.1);
+  const std::uint32_t untouched = scenePixel(x, y);
+
+  m.menu->navigate(NavKey::Down);
+  frames(4, 0.03125);
+  EXPECT_NE(scenePixel(x, y), untouched);
+
+  m.menu->hideFocus();
+  frames(4, 0.03125);
+  EXPECT_EQ(scenePixel(x, y), untouched);
+  settle();
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/menu/Menu.h"
+#include "engine/menu/MenuItem.h"
 #include "engine/scene/Director.h"
 #include "engine/scene/Layer.h"
 #include "engine/scene/Scene.h"
@@ -199,6 +201,71 @@ TEST_F(UITest, KeysPressTheLastButtonTheCancelButtonOrMoveTheHighlight) {
   key(platform::Key::Escape);
   EXPECT_TRUE(b->isVisible());
   EXPECT_EQ(journal->clicks.size(), 3u);
+}
+
+// What a menu's items were chosen for.
+struct Picks : Object {
+  std::vector<std::string> made;
+  void first() { made.push_back("first"); }
+  void second() { made.push_back("second"); }
+};
+
+// Keys from the display steer the front menu by the same focus rules as a dialog's buttons; a
+// mouse move hides the menu's highlight; a dialog over the menu takes the keys until it goes.
+TEST_F(UITest, KeysSteerTheFrontMenuAndADialogOverItTakesThemFirst) {
+  using platform::Key;
+  Ref<Picks> picks = make<Picks>();
+  Ref<Menu> menu = Menu::menuWithItems(MenuItem::itemFromString("First", picks.get(), &Picks::first),
+                                       MenuItem::itemFromString("Second", picks.get(), &Picks::second));
+  Ref<Scene> menuScene = Scene::node();
+  menuScene->add(menu);
+  director->replaceScene(menuScene);
+  frame();
+  frame();
+  ui::claimKeyboard();  // as the game does at launch
+  platform::Display* display = platform::Display::shared();
+
+  struct Step {
+    bool mouseMove;  // before the keys
+    std::vector<Key> keys;
+    std::vector<std::string> made;  // all picks so far
+  };
+  const Step steps[] = {
+      {false, {Key::Return}, {}},                               // the first key only shows the highlight
+      {false, {Key::Down, Key::Return}, {"second"}},            //
+      {false, {Key::Tab, Key::Space}, {"second", "first"}},     // Tab wraps round, Space picks
+      {true, {Key::Return}, {"second", "first"}},               // hidden by the mouse: shown again only
+      {false, {Key::Return}, {"second", "first", "first"}},     //
+      {false, {Key::Escape}, {"second", "first", "first"}},     // no way back from this menu
+  };
+  for (const Step& s : steps) {
+    if (s.mouseMove) {
+      display->injectMouseMotion(10, 10);
+      display->pumpEvents();
+    }
+    for (Key k : s.keys) key(k);
+    EXPECT_EQ(picks->made, s.made) << "after key " << static_cast<int>(s.keys.back());
+  }
+
+  // The dialog answers; the menu keeps its focus on "First" meanwhile.
+  auto a = alertWith({"One", "Two", "Three"}, 0);
+  a->show();
+  key(Key::Down);  // from the last button round to the first
+  key(Key::Tab);
+  EXPECT_EQ(a->highlightedButton(), 1);
+  platform::KeyEvent shiftTab;
+  shiftTab.key = Key::Tab;
+  shiftTab.shift = true;
+  EXPECT_TRUE(a->keyDown(shiftTab));
+  EXPECT_EQ(a->highlightedButton(), 0);
+  key(Key::Down);
+  key(Key::Space);
+  ASSERT_EQ(journal->clicks.size(), 1u);
+  EXPECT_EQ(journal->clicks.back().second, 1);
+  EXPECT_FALSE(a->isVisible());
+  EXPECT_EQ(picks->made.size(), 3u);
+  key(Key::Return);
+  EXPECT_EQ(picks->made, (std::vector<std::string>{"second", "first", "first", "first"}));
 }
 
 TEST_F(UITest, TheFrontAlertAnswersFirst) {

@@ -4,6 +4,7 @@
 #   lines    the fourteen spoken pickup lines (*.caf)   (festival with the cmu_us_slt_arctic_hts voice, sox)
 #   music    MenuMusic.mp3, GameMusic.mp3              (make-music.py scores, FluidSynth, lame)
 # Usage: make-sounds.sh [effects] [lines] [music]   (no argument: all three)
+#        make-sounds.sh list-lines   (prints what the lines would be spoken from; needs nothing)
 # Needs (Debian packages): sox libsox-fmt-all festival festvox-us-slt-hts fluidsynth
 #   fluid-soundfont-gm python3 python3-mido lame ffmpeg sndfile-programs libsndfile1.
 #
@@ -37,7 +38,7 @@ need() {
     exit 1
   fi
 }
-need sox:sox soxi:sox ffmpeg:ffmpeg sndfile-info:sndfile-programs /usr/bin/python3:python3
+[ "${1:-}" = list-lines ] || need sox:sox soxi:sox ffmpeg:ffmpeg sndfile-info:sndfile-programs /usr/bin/python3:python3
 
 # sox in repeatable mode: noise, plucks and dither are seeded the same way on every run, so
 # regenerating leaves unchanged sounds byte for byte the same.
@@ -136,23 +137,37 @@ effects() {
 }
 
 # ---------------------------------------------------------------------------------------------
-# Pickup lines: file name | who says it | words
-LINES=(
-  "Biscuts|rooster|Hey there, biscuit! Got any crumbs for a hungry rooster?"
-  "DonkeyKong|rooster|Hee haw! Even the donkey says you're king of the farm!"
-  "DontUsually|girl|I don't usually talk to farmers, but you look egg-cellent today."
-  "FellFrom|rooster|Did it hurt when you fell from the hayloft?"
-  "Holla|rooster|Holla! Cock-a-doodle-doo!"
-  "LikeThis|girl|You like this? Peck, peck, peck!"
-  "Milk|girl|Got milk? The cow says moo to you!"
-  "Mirror|rooster|Mirror, mirror, on the barn, who's the cheekiest rooster on the farm?"
-  "NeedIt|rooster|I need it! I need a handful of corn!"
-  "NotLike|rooster|It's not like I'm chicken or anything!"
-  "Running|girl|Keep running, little chick, the farmer's coming!"
-  "Snickers|rooster|Hee hee hee! Stop it, that tickles my feathers!"
-  "Terrorist|girl|Oh no, here comes the terror of the hen house!"
-  "WantIt|rooster|You want it? Come and peck it!"
-)
+# Pickup lines: resources/pickup-lines.tsv, one row a line: sound file, who says it (rooster or
+# girl), the words, separated by tabs; lines starting with # are comments. The game reads the same
+# table for its captions, so the words heard and the words shown are the same.
+LINES_TABLE="$out/pickup-lines.tsv"
+
+# next_line: reads the next row of the table from descriptor 3 into name (the file name without
+# .caf), who, words and rate (the speaking rate festival starts with); false at the end.
+next_line() {
+  local file
+  while IFS=$'\t' read -r file who words <&3; do
+    case "$file" in '' | '#'*) continue ;; esac
+    case "$who" in
+      rooster | girl) ;;
+      *) echo "make-sounds: $file: speaker '$who' is neither rooster nor girl" >&2; exit 1 ;;
+    esac
+    name=${file%.caf}
+    rate=$GIRL_RATE
+    [ "$who" = rooster ] && rate=$ROOSTER_RATE
+    return 0
+  done
+  return 1
+}
+
+# list_lines: what festival is given for each line, one line each: file name, speaker, speaking
+# rate and words, tab-separated (without synthesising anything).
+list_lines() {
+  local name who words rate
+  while next_line; do
+    printf '%s.caf\t%s\t%s\t%s\n' "$name" "$who" "$rate" "$words"
+  done 3<"$LINES_TABLE"
+}
 
 # Both speak with festival's HTS voice cmu_us_slt_arctic_hts (festvox-us-slt-hts), a natural
 # female American voice. The girl keeps it as it is. The rooster speaks 15% faster (the HTS
@@ -187,11 +202,8 @@ lines() {
   [ -d /usr/share/festival/voices/us/cmu_us_slt_arctic_hts ] ||
     { echo "make-sounds: missing voice; apt-get install festvox-us-slt-hts" >&2; exit 1; }
   cd "$work"
-  local entry name who words rate len tries
-  for entry in "${LINES[@]}"; do
-    IFS='|' read -r name who words <<<"$entry"
-    rate=$GIRL_RATE
-    [ "$who" = rooster ] && rate=$ROOSTER_RATE
+  local name who words rate len tries
+  while next_line; do
     for tries in 1 2 3; do
       say "$rate" "$words"
       shape "$who"
@@ -204,7 +216,7 @@ lines() {
       { echo "make-sounds: $name.caf stays longer than $MAX_LINE s" >&2; exit 1; }
     level line.wav line-level.wav "$LINE_LEVEL"
     to_caf line-level.wav "$name.caf"
-  done
+  done 3<"$LINES_TABLE"
 }
 
 # ---------------------------------------------------------------------------------------------
@@ -259,6 +271,7 @@ for what in "$@"; do
     effects) effects ;;
     lines) lines ;;
     music) music ;;
-    *) echo "usage: $0 [effects] [lines] [music]" >&2; exit 2 ;;
+    list-lines) list_lines ;;
+    *) echo "usage: $0 [effects] [lines] [music] | list-lines" >&2; exit 2 ;;
   esac
 done

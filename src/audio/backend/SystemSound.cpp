@@ -11,8 +11,15 @@
 namespace peckish::audio {
 namespace {
 
+// One registered sound: its buffer (0 when decoded without a device), gain and length.
+struct Sound {
+  ALuint buffer = 0;
+  float gain = 1.0f;
+  double seconds = 0.0;
+};
+
 struct Service {
-  std::map<SystemSoundID, ALuint> sounds;  // id -> buffer (0 when decoded without a device)
+  std::map<SystemSoundID, Sound> sounds;
   SystemSoundID nextID = kSystemSoundID_Vibrate + 2;
   bool holdsOutput = false;
   std::array<ALuint, kSystemSoundSources> sources{};
@@ -46,6 +53,17 @@ struct Service {
   void markStarted(ALuint source) {
     for (int i = 0; i < kSystemSoundSources; ++i)
       if (sources[i] == source) started[i] = ++playSerial;
+  }
+
+  // Every pool source holding the buffer.
+  template <class F>
+  void forSourcesOf(ALuint buffer, F f) {
+    if (!sourcesMade) return;
+    for (ALuint s : sources) {
+      ALint current = 0;
+      alGetSourcei(s, AL_BUFFER, &current);
+      if (static_cast<ALuint>(current) == buffer) f(s);
+    }
   }
 
   void detach(ALuint buffer) {
@@ -106,7 +124,8 @@ OSStatus AudioServicesCreateSystemSoundID(const FileURL& url, SystemSoundID* out
     }
   }
   *outID = s.nextID++;
-  s.sounds[*outID] = buffer;
+  const double seconds = sound.sampleRate > 0 ? static_cast<double>(sound.frames) / sound.sampleRate : 0.0;
+  s.sounds[*outID] = Sound{buffer, 1.0f, seconds};
   return noErr;
 }
 
@@ -114,12 +133,13 @@ void AudioServicesPlaySystemSound(SystemSoundID id) {
   if (id == kSystemSoundID_Vibrate) return;  // no vibration motor on a desktop
   Service& s = service();
   auto it = s.sounds.find(id);
-  if (it == s.sounds.end() || it->second == 0) return;
+  if (it == s.sounds.end() || it->second.buffer == 0) return;
   s.makeSources();
   if (!s.sourcesMade) return;
   ALuint source = s.pickSource();
   alSourceStop(source);
-  alSourcei(source, AL_BUFFER, static_cast<ALint>(it->second));
+  alSourcei(source, AL_BUFFER, static_cast<ALint>(it->second.buffer));
+  alSourcef(source, AL_GAIN, it->second.gain);
   alSourcePlay(source);
   s.markStarted(source);
   ++audioCounters().systemSoundsPlayed;
@@ -129,13 +149,28 @@ OSStatus AudioServicesDisposeSystemSoundID(SystemSoundID id) {
   Service& s = service();
   auto it = s.sounds.find(id);
   if (it == s.sounds.end()) return kAudioServicesSystemSoundUnspecifiedError;
-  if (it->second != 0) {
-    s.detach(it->second);
-    alDeleteBuffers(1, &it->second);
+  if (it->second.buffer != 0) {
+    s.detach(it->second.buffer);
+    alDeleteBuffers(1, &it->second.buffer);
   }
   s.sounds.erase(it);
   s.shutDownIfUnused();
   return noErr;
+}
+
+void AudioServicesSetSystemSoundGain(SystemSoundID id, float gain) {
+  Service& s = service();
+  auto it = s.sounds.find(id);
+  if (it == s.sounds.end()) return;
+  it->second.gain = gain < 0.0f ? 0.0f : gain;
+  if (it->second.buffer != 0)
+    s.forSourcesOf(it->second.buffer, [g = it->second.gain](ALuint source) { alSourcef(source, AL_GAIN, g); });
+}
+
+double AudioServicesSystemSoundDuration(SystemSoundID id) {
+  Service& s = service();
+  auto it = s.sounds.find(id);
+  return it == s.sounds.end() ? 0.0 : it->second.seconds;
 }
 
 }  // namespace peckish::audio

@@ -16,6 +16,13 @@ OSStatus AudioServicesCreateSystemSoundID(const FileURL& url, SystemSoundID* out
 void AudioServicesPlaySystemSound(SystemSoundID id);
 OSStatus AudioServicesDisposeSystemSoundID(SystemSoundID id);
 
+// The gain (0 silent, 1 as recorded) the id plays at from now on; a play of it still sounding
+// takes the new gain at once. Unknown ids are ignored. New ids play at 1.
+void AudioServicesSetSystemSoundGain(SystemSoundID id, float gain);
+// How long the id's sound plays, in seconds (known with or without an output device); 0 for
+// unknown ids.
+double AudioServicesSystemSoundDuration(SystemSoundID id);
+
 // Number of sources in the play pool; when all are busy the one started longest ago is reused.
 constexpr int kSystemSoundSources = 8;
 

@@ -51,6 +51,10 @@ class MenuItem : public Node {
   // Performs the stored call (nothing when it has no receiver).
   void activate();
 
+  // A disabled item stays on show but neither the keyboard focus nor a tap reaches it.
+  void setIsEnabled(bool enabled) { enabled_ = enabled; }
+  bool isEnabled() const { return enabled_; }
+
   // Draws the label in the item's own coordinates (the label is not a child).
   void draw() override;
 
@@ -62,6 +66,7 @@ class MenuItem : public Node {
  private:
   Ref<Label> label_;
   Callback<void()> call_;
+  bool enabled_ = true;
 };
 
 }  // namespace peckish
