@@ -1,12 +1,14 @@
 // A game controller on the board: plugged in during a game, its d-pad moves a highlight over the
 // holes, its south button taps the highlighted one as a click would, Start pauses, Back/Select
 // opens the restart dialog, the east button answers it "No", and pulling it out pauses the game.
+// In menus and dialogs it moves the same focus as the keys and chooses with the south button.
 // Then a whole game played with the d-pad and the south button alone.
 #include <gtest/gtest.h>
 
 #include <set>
 
 #include "ShellTestSupport.h"
+#include "engine/menu/Menu.h"
 #include "engine/render/Label.h"
 #include "game/PadPlay.h"
 #include "support/VirtualPad.h"
@@ -122,6 +124,36 @@ TEST_F(PadPlayTest, AControllerPlaysTheBoardAsClicksDo) {
   EXPECT_TRUE(director->isPaused());
   ASSERT_NE(app->pauseBanner(), nullptr);
   EXPECT_TRUE(app->pauseBanner()->isVisible());
+}
+
+TEST_F(PadPlayTest, AControllerSteersTheMenuAndItsDialogs) {
+  launch();
+  VirtualPad pad;
+  ASSERT_TRUE(pad.attached()) << SDL_GetError();
+  Menu* menu = menuLayer()->menu();
+  EXPECT_FALSE(menu->isFocusShown());
+  pad.press(SDL_CONTROLLER_BUTTON_DPAD_DOWN);  // the first push shows the focus on Play
+  EXPECT_TRUE(menu->isFocusShown());
+  EXPECT_EQ(menu->focusedItem(), 0);
+  pad.press(SDL_CONTROLLER_BUTTON_DPAD_DOWN);
+  pad.lean(SDL_CONTROLLER_AXIS_LEFTY, 30000);  // the stick: one step a push
+  platform::Display::shared()->pumpEvents();
+  pad.lean(SDL_CONTROLLER_AXIS_LEFTY, 0);
+  platform::Display::shared()->pumpEvents();
+  EXPECT_EQ(menu->focusedItem(), 2);  // Instructions
+  pad.press(SDL_CONTROLLER_BUTTON_A);
+  ASSERT_EQ(alertCount(), 1);
+  EXPECT_EQ(alert()->title(), "Instructions");
+  pad.press(SDL_CONTROLLER_BUTTON_DPAD_UP);  // the dialog has the keys, not the menu behind it
+  EXPECT_EQ(menu->focusedItem(), 2);
+  pad.press(SDL_CONTROLLER_BUTTON_A);  // OK
+  EXPECT_EQ(alertCount(), 0);
+  pad.press(SDL_CONTROLLER_BUTTON_DPAD_UP);
+  pad.press(SDL_CONTROLLER_BUTTON_DPAD_UP);
+  EXPECT_EQ(menu->focusedItem(), 0);
+  pad.press(SDL_CONTROLLER_BUTTON_A);  // Play
+  settle();
+  EXPECT_NE(game(), nullptr);
 }
 
 // A whole game with nothing but the d-pad and the south button: the highlight is walked to a
