@@ -35,7 +35,11 @@ class VirtualPad {
     if (joystick_) id_ = SDL_JoystickInstanceID(joystick_);
     platform::Display::shared()->pumpEvents();
   }
-  ~VirtualPad() { unplug(); }
+  // Unplugged, and the removal delivered: a later test's game is not paused by it.
+  ~VirtualPad() {
+    unplug();
+    if (platform::Display* d = platform::Display::shared()) d->pumpEvents();
+  }
   VirtualPad(const VirtualPad&) = delete;
   VirtualPad& operator=(const VirtualPad&) = delete;
 
