@@ -23,6 +23,7 @@
 #include "game/HighScoresLayer.h"
 #include "game/KeyboardPlay.h"
 #include "game/MainMenu.h"
+#include "game/PadPlay.h"
 #include "game/PickupLines.h"
 #include "game/SoundSettings.h"
 #include "game/WebPage.h"
@@ -356,6 +357,7 @@ GameNode* PeckishAppDelegate::runningGame() {
 
 bool PeckishAppDelegate::keyDown(const platform::KeyEvent& e) {
   using platform::Key;
+  if (e.pad && padPlayKey(runningGame(), e)) return true;
   if (e.repeat || e.ctrl || e.alt) return false;
   // In a game the letter block only taps, whatever letter the layout types with its keys.
   if (inLetterBlock(e)) {
@@ -404,6 +406,8 @@ bool PeckishAppDelegate::keyDown(const platform::KeyEvent& e) {
   tapHole(game, hole);
   return true;
 }
+
+void PeckishAppDelegate::padRemoved() { pauseGame(); }
 
 bool PeckishAppDelegate::pauseGame() {
   if (userPaused_ || !Director::exists()) return false;

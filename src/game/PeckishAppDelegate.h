@@ -27,6 +27,8 @@
 // the player's pause of a running game: the Director paused, every touch held back at the
 // Director, the music held, and "Paused" / "Press P to continue" over the game until P again (or
 // Escape, which goes on to the restart dialog). Outside a running game P does nothing.
+// A game controller plays the board (game/PadPlay.h); its Start is P, its Back/Select Escape, and
+// a controller unplugged during a game makes the player's pause.
 //
 //   PeckishAppDelegate app(options);
 //   return platform::Application::sharedApplication()->run(&app, options);
@@ -124,6 +126,7 @@ class PeckishAppDelegate : public platform::ApplicationDelegate, public platform
 
   // Keys (see above).
   bool keyDown(const platform::KeyEvent& e) override;
+  void padRemoved() override;
 
   // The player's pause (P). pauseGame does nothing unless a game is running.
   bool pauseGame();
