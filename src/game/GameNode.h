@@ -73,8 +73,9 @@ class GameNode : public Layer {
   State* state() const { return state_; }
 
   // --- the dialog side (GameNodeDialogs.cpp) ---------------------------------------------------
-  // Ends the game (tick unscheduled for good), prints "final score: N" and shows the game-over
-  // dialog.
+  // Ends the game (tick unscheduled for good), prints "final score: N", offers the score to the
+  // high-score table kept on this machine under the remembered name (else "Player") and shows the
+  // game-over dialog. Its "Main Menu" leaves through that table, the new entry highlighted.
   void gameOverDialog();
   // The reset button: pauses the game and asks whether to restart.
   void restartGameDialog();
@@ -82,21 +83,22 @@ class GameNode : public Layer {
   void alertViewClickedButtonAtIndex(Object* alert, int index);
   // Delegate of the name field.
   bool textFieldShouldReturn(Object* field);
+  // The name typed is remembered, renames this game's entry in the local table, and is sent.
   void textFieldDidEndEditing(Object* field);
-  // Escape in the name field: the field goes away, nothing is stored or sent.
+  // Escape in the name field: the field goes away, nothing is stored, renamed or sent.
   void textFieldDidCancel(Object* field);
   // Posts the score to the high-score server from a worker (platform::HttpExchange), while a
   // "Sending..." alert stands over the game, which is drawn on. Its Cancel (or Escape) gives the
   // wait up and brings the game-over dialog back, the score and the name kept for another try.
   // The answer arrives through scoreSent. One send at a time.
   void saveHighScore();
-  // The answer. Saved (a 2xx status with a body): the menu with the high-score page; otherwise (no
+  // The answer. Saved (a 2xx status with a body): the local high-score table; otherwise (no
   // answer, an empty one or a refusal) the error alert, and the score stays on the stopped game
   // screen.
   void scoreSent(const platform::HttpResponse& response);
   // True from saveHighScore until the answer arrived or the send was given up.
   bool isSendingScore() const;
-  // The main menu with the high-score page open.
+  // The local high-score table, this game's entry highlighted.
   void showHighScores();
   // Leaves the game for the main menu.
   void menu();
@@ -114,6 +116,9 @@ class GameNode : public Layer {
   // The player name; none until one was stored or entered.
   const std::optional<std::string>& username() const { return username_; }
   void setUsername(std::optional<std::string> name) { username_ = std::move(name); }
+  // The id of this game's entry in the local high-score table; "" before game over or when the
+  // score did not make the table.
+  const std::string& localEntry() const { return localEntry_; }
 
  protected:
   // Creates the name field and reads the stored player name (called once by the constructor).
@@ -130,6 +135,7 @@ class GameNode : public Layer {
   State* state_ = nullptr;
   Ref<Object> highScoreTextField_;
   std::optional<std::string> username_;
+  std::string localEntry_;
   std::int8_t usedPositions_[9] = {};
 };
 

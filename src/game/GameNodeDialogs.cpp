@@ -1,4 +1,5 @@
-// The dialog side of the game layer: game over, restart, the name field and the score submission.
+// The dialog side of the game layer: game over, the local high-score table, restart, the name field
+// and the score submission.
 #include <cstdio>
 
 #include "audio/BackgroundSoundManager.h"
@@ -13,6 +14,7 @@
 #include "game/ScoreSubmission.h"
 #include "game/State.h"
 #include "platform/Config.h"
+#include "platform/HighScoreTable.h"
 #include "platform/Http.h"
 #include "platform/UserDefaults.h"
 #include "ui/AlertView.h"
@@ -70,6 +72,9 @@ void GameNode::gameOverDialog() {
   const int score = state()->score();
   std::printf("final score: %d\n", score);
   std::fflush(stdout);
+  const std::string name = username().value_or("");
+  localEntry_ = platform::HighScoreTable::standard().add(name.empty() ? "Player" : name, score,
+                                                         state()->currentLevel());
   char message[64];
   std::snprintf(message, sizeof message, "Your final score is %d", score);
   Ref<ui::AlertView> alert =
@@ -99,7 +104,7 @@ void GameNode::alertViewClickedButtonAtIndex(Object* alert, int index) {
   Ref<GameNode> keep(this);
   if (alert && alert == gameOverAlert()) {
     if (index == 0) {
-      menu();
+      showHighScores();
     } else if (index == 1) {
       ui::TextField* field = nameField(this);
       Director* director = Director::sharedDirector();
@@ -136,6 +141,7 @@ void GameNode::textFieldDidEndEditing(Object* field) {
   ui::TextField* f = nameField(this);
   setUsername(f->text());
   platform::UserDefaults::standard().setString("username", f->text());
+  if (!f->text().empty()) platform::HighScoreTable::standard().rename(localEntry_, f->text());
   f->abandonEditing();
   f->removeFromSuperview();
   saveHighScore();
@@ -194,8 +200,8 @@ void GameNode::scoreSent(const platform::HttpResponse& response) {
 }
 
 void GameNode::showHighScores() {
-  menu();
-  if (PeckishAppDelegate* app = PeckishAppDelegate::current()) app->showScores();
+  takeAwayNameField(this);
+  if (PeckishAppDelegate* app = PeckishAppDelegate::current()) app->showScores(localEntry_);
 }
 
 void GameNode::menu() {

@@ -16,12 +16,15 @@
 #include "demos/Demos.h"
 #include "engine/scene/Director.h"
 #include "engine/scene/Scene.h"
+#include "engine/transitions/Transition.h"
 #include "engine/transitions/TransitionRegistry.h"
 #include "game/Autoplay.h"
 #include "game/GameNode.h"
 #include "game/GameServices.h"
+#include "game/HighScoresLayer.h"
 #include "game/KeyboardPlay.h"
 #include "game/MainMenu.h"
+#include "game/PadPlay.h"
 #include "game/PickupLines.h"
 #include "game/SettingsScreen.h"
 #include "game/SoundSettings.h"
@@ -304,8 +307,13 @@ void PeckishAppDelegate::playRandomPickupLine() {
   speakPickupLine(lastPickupLine_);
 }
 
-void PeckishAppDelegate::showScores() {
+void PeckishAppDelegate::showScores(const std::string& highlight) {
   logAnalyticsAction("scores");
+  if (Director::exists())
+    Director::sharedDirector()->replaceScene(sceneTransition("FadeTransition", 0.5, highScoresScene(highlight)));
+}
+
+void PeckishAppDelegate::showOnlineScores() {
   if (!webPage_) return;
   webPage_->loadURL(pageAddress(kHighScoresPath));
   webPage_->setTitle("High Scores");
@@ -354,6 +362,7 @@ GameNode* PeckishAppDelegate::runningGame() {
 
 bool PeckishAppDelegate::keyDown(const platform::KeyEvent& e) {
   using platform::Key;
+  if (e.pad && padPlayKey(runningGame(), e)) return true;
   if (e.repeat || e.ctrl || e.alt) return false;
   if (settings_ && e.key != Key::M) return false;
   // In a game the letter block only taps, whatever letter the layout types with its keys.
@@ -377,6 +386,10 @@ bool PeckishAppDelegate::keyDown(const platform::KeyEvent& e) {
       return pauseGame();
     case Key::Escape:
       if (ui::isModalShown()) return false;
+      if (HighScoresLayer* scores = HighScoresLayer::running()) {
+        scores->back();
+        return true;
+      }
       if (GameNode* game = runningGame()) {
         Ref<GameNode> keep(game);
         // The dialog takes over the pause; the game's touches are its own again once it is answered.
@@ -399,6 +412,8 @@ bool PeckishAppDelegate::keyDown(const platform::KeyEvent& e) {
   tapHole(game, hole);
   return true;
 }
+
+void PeckishAppDelegate::padRemoved() { pauseGame(); }
 
 bool PeckishAppDelegate::pauseGame() {
   if (userPaused_ || !Director::exists()) return false;

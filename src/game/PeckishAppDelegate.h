@@ -20,7 +20,8 @@
 // player's remembered answer > undecided: off, and the question ("Share" / "Don't share", Escape
 // declines) once the first main menu shows in a real window. The settings screen changes it later.
 //
-// Keys (dialogs on screen are asked first): Escape in a game opens the restart dialog, M toggles
+// Keys (dialogs on screen are asked first): Escape in a game opens the restart dialog (on the
+// high-score table it goes back to the main menu), M toggles
 // the audio mute (remembered, as the display's fullscreen and scale are: platform/Settings.h
 // keeps them in the user defaults whenever the player changes them), the keypad and the letter block tap the holes (game/KeyboardPlay.h), and P is
 // the player's pause of a running game: the Director paused, every touch held back at the
@@ -29,6 +30,8 @@
 // pause, like "Settings" in the main menu, lays the settings screen over the game; leaving it
 // (Escape, Back) finds the game still paused. While the screen is up only M of the shell's keys
 // counts.
+// A game controller plays the board (game/PadPlay.h); its Start is P, its Back/Select Escape, and
+// a controller unplugged during a game makes the player's pause.
 //
 //   PeckishAppDelegate app(options);
 //   return platform::Application::sharedApplication()->run(&app, options);
@@ -84,8 +87,12 @@ class PeckishAppDelegate : public platform::ApplicationDelegate, public platform
 
   // One of the pickup lines at random, random() mod 14, with its caption when captions are shown.
   void playRandomPickupLine();
-  // Logs "scores" / "buy", loads the page into the panel, titles it and lays it over the game.
-  void showScores();
+  // Logs "scores" and fades to the high-score table kept on this machine (game/HighScoresLayer.h),
+  // `highlight` naming the entry to show in yellow.
+  void showScores(const std::string& highlight = "");
+  // Loads the page into the panel, titles it and lays it over the game: the online high-score
+  // table (the table's "Online Table" button), the buy-more page (logging "buy").
+  void showOnlineScores();
   void showBuyMore();
   // Lays a view over the game's view (replacing the one shown) / takes it away.
   void switchTo(platform::View* view);
@@ -123,6 +130,7 @@ class PeckishAppDelegate : public platform::ApplicationDelegate, public platform
 
   // Keys (see above).
   bool keyDown(const platform::KeyEvent& e) override;
+  void padRemoved() override;
 
   // The player's pause (P). pauseGame does nothing unless a game is running.
   bool pauseGame();

@@ -15,7 +15,7 @@
 #include "core/Exception.h"
 #include "core/Log.h"
 #include "platform/Paths.h"
-#include "platform/UserDefaults.h"
+#include "platform/SafeFile.h"
 
 namespace peckish::platform {
 namespace {

@@ -206,6 +206,7 @@ bool Display::init() {
   lastContent_ = contentRect();
   wakeEvent_ = SDL_RegisterEvents(1);
   SDL_StopTextInput();
+  input_.openPads();
   return true;
 }
 
@@ -221,6 +222,7 @@ Display::~Display() {
     SDL_GL_DeleteContext(root_);
     SDL_DestroyWindow(static_cast<SDL_Window*>(window_));
   }
+  input_.closePads();
   SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
 }
 
@@ -584,6 +586,7 @@ void Display::pumpEvents(double maxWait) {
     handleEvent(&e);
     have = SDL_PollEvent(&e) != 0;
   }
+  input_.repeatPadKeys();
 }
 
 void Display::handleEvent(const void* raw) {

@@ -35,9 +35,9 @@
 // Events: pumpEvents() (installed as the run loop's event pump by attachToRunLoop) turns focus
 // changes, minimising and restoring, and window close into application life-cycle calls
 // (platform/Application.h), and hands the rest to the display's Input (platform/Input.h): mouse
-// and finger input becomes touches for the key window, keys become KeyListener calls. F11 and F
-// toggle fullscreen, Ctrl + and Ctrl - step the window scale (windowed, within the desktop's
-// usable area), unless a key listener took the key.
+// and finger input becomes touches for the key window, keys and game controllers become
+// KeyListener calls. F11 and F toggle fullscreen, Ctrl + and Ctrl - step the window scale
+// (windowed, within the desktop's usable area), unless a key listener took the key.
 //
 // Window scale: DisplayOptions::scale 0 opens the largest whole scale whose window fits the
 // desktop's usable area; with capToDesktop a larger scale is brought down to that one.
@@ -162,6 +162,11 @@ class Display {
   void startTextInput() { input_.startTextInput(); }
   void stopTextInput() { input_.stopTextInput(); }
   bool textInputActive() const { return input_.textInputActive(); }
+  // Game controllers (platform/Input.h): how many are plugged in, whether one is in use (since
+  // its last button or push, until the mouse moves), and the config folder's mappings read again.
+  int padCount() const { return input_.padCount(); }
+  bool padActive() const { return input_.padActive(); }
+  int loadPadMappings() { return input_.loadPadMappings(); }
 
   // Test and bot input: queue a mouse event at a window position in drawable pixels, or a finger
   // event (normalised window position 0..1, finger id). Delivered by the next pumpEvents.

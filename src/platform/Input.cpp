@@ -4,8 +4,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <utility>
 
+#include "core/Log.h"
 #include "platform/Display.h"
+#include "platform/Paths.h"
 #include "platform/RunLoop.h"
 #include "platform/Touch.h"
 #include "platform/Window.h"
@@ -92,6 +96,7 @@ bool Input::handleEvent(const void* raw) {
       }
       return true;
     case SDL_MOUSEMOTION:
+      if (e.motion.which != SDL_TOUCH_MOUSEID) setPadActive(false);
       if (e.motion.which != SDL_TOUCH_MOUSEID && mouseDown_) {
         const float k = pointsToPixels();
         handleMouse(1, e.motion.x * k, e.motion.y * k);
@@ -129,6 +134,21 @@ bool Input::handleEvent(const void* raw) {
       }
       return true;
     }
+    case SDL_CONTROLLERDEVICEADDED:
+      padAdded(e.cdevice.which);
+      return true;
+    case SDL_CONTROLLERDEVICEREMOVED:
+      padRemovedEvent(e.cdevice.which);
+      return true;
+    case SDL_CONTROLLERBUTTONDOWN:
+    case SDL_CONTROLLERBUTTONUP:
+      padButton(e.cbutton.which, e.cbutton.button, e.type == SDL_CONTROLLERBUTTONDOWN);
+      return true;
+    case SDL_CONTROLLERAXISMOTION:
+      if (e.caxis.axis == SDL_CONTROLLER_AXIS_LEFTX || e.caxis.axis == SDL_CONTROLLER_AXIS_LEFTY) {
+        if (Pad* pad = findPad(e.caxis.which)) padDirection(*pad);
+      }
+      return true;
     default:
       return false;
   }
@@ -196,6 +216,153 @@ void Input::stopTextInput() {
 int keypadDigit(const KeyEvent& e) {
   if (e.key != Key::Other || e.code < SDLK_KP_1 || e.code > SDLK_KP_9) return 0;
   return e.code - SDLK_KP_1 + 1;
+}
+
+// ---- game controllers ----
+
+void Input::openPads() {
+  if (padsOpen_) return;
+  // No controller support here (no udev, a container): the game is played without pads.
+  if (SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) != 0) {
+    SDL_ClearError();
+    return;
+  }
+  padsOpen_ = true;
+  loadPadMappings();
+  // Pads already plugged in arrive as SDL_CONTROLLERDEVICEADDED, as later ones do.
+}
+
+void Input::closePads() {
+  if (!padsOpen_) return;
+  for (Pad& pad : pads_) SDL_GameControllerClose(static_cast<SDL_GameController*>(pad.controller));
+  pads_.clear();
+  setPadActive(false);
+  SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
+  padsOpen_ = false;
+}
+
+int Input::loadPadMappings() {
+  if (!padsOpen_) return 0;
+  const std::string file = configDirectory() + "/gamecontrollerdb.txt";
+  if (!fileExists(file)) return 0;
+  const int added = SDL_GameControllerAddMappingsFromFile(file.c_str());
+  if (added < 0) {
+    engineLog("input: no controller mappings read from %s: %s", file.c_str(), SDL_GetError());
+    return 0;
+  }
+  return added;
+}
+
+Input::Pad* Input::findPad(std::int32_t id) {
+  for (Pad& pad : pads_)
+    if (pad.id == id) return &pad;
+  return nullptr;
+}
+
+void Input::padAdded(int deviceIndex) {
+  if (!padsOpen_) return;
+  SDL_GameController* controller = SDL_GameControllerOpen(deviceIndex);
+  if (!controller) {
+    engineLog("input: controller %d cannot be opened: %s", deviceIndex, SDL_GetError());
+    return;
+  }
+  const SDL_JoystickID id = SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(controller));
+  if (findPad(id)) {  // announced twice: keep the one opening
+    SDL_GameControllerClose(controller);
+    return;
+  }
+  Pad pad;
+  pad.id = id;
+  pad.controller = controller;
+  pads_.push_back(pad);
+  engineLog("input: controller \"%s\" plugged in", SDL_GameControllerName(controller));
+}
+
+void Input::padRemovedEvent(std::int32_t id) {
+  Pad* pad = findPad(id);
+  if (!pad) return;  // SDL may announce a removal twice
+  const Key held = pad->held;
+  SDL_GameControllerClose(static_cast<SDL_GameController*>(pad->controller));
+  std::erase_if(pads_, [id](const Pad& p) { return p.id == id; });
+  if (held != Key::Other) padKey(held, false, false);
+  auto listeners = keyListeners_;
+  for (KeyListener* l : listeners)
+    if (std::find(keyListeners_.begin(), keyListeners_.end(), l) != keyListeners_.end()) l->padRemoved();
+}
+
+void Input::padButton(std::int32_t id, int button, bool down) {
+  Pad* pad = findPad(id);
+  if (!pad) return;
+  Key key;
+  switch (button) {
+    case SDL_CONTROLLER_BUTTON_DPAD_UP:
+    case SDL_CONTROLLER_BUTTON_DPAD_DOWN:
+    case SDL_CONTROLLER_BUTTON_DPAD_LEFT:
+    case SDL_CONTROLLER_BUTTON_DPAD_RIGHT:
+      padDirection(*pad);
+      return;
+    case SDL_CONTROLLER_BUTTON_A: key = Key::Return; break;
+    case SDL_CONTROLLER_BUTTON_B:
+    case SDL_CONTROLLER_BUTTON_BACK: key = Key::Escape; break;
+    case SDL_CONTROLLER_BUTTON_START: key = Key::P; break;
+    default: return;
+  }
+  if (down) setPadActive(true);
+  padKey(key, down, false);
+}
+
+void Input::padDirection(Pad& pad) {
+  auto* c = static_cast<SDL_GameController*>(pad.controller);
+  auto button = [c](SDL_GameControllerButton b) { return SDL_GameControllerGetButton(c, b) != 0; };
+  Key want = Key::Other;
+  if (button(SDL_CONTROLLER_BUTTON_DPAD_UP)) want = Key::Up;
+  else if (button(SDL_CONTROLLER_BUTTON_DPAD_DOWN)) want = Key::Down;
+  else if (button(SDL_CONTROLLER_BUTTON_DPAD_LEFT)) want = Key::Left;
+  else if (button(SDL_CONTROLLER_BUTTON_DPAD_RIGHT)) want = Key::Right;
+  else {
+    const int x = SDL_GameControllerGetAxis(c, SDL_CONTROLLER_AXIS_LEFTX);
+    const int y = SDL_GameControllerGetAxis(c, SDL_CONTROLLER_AXIS_LEFTY);
+    // A push held on keeps its direction until the stick comes back near the middle.
+    const bool kept = (pad.held == Key::Left && x < -kStickRelease) || (pad.held == Key::Right && x > kStickRelease) ||
+                      (pad.held == Key::Up && y < -kStickRelease) || (pad.held == Key::Down && y > kStickRelease);
+    if (kept) want = pad.held;
+    else if (std::abs(x) >= kStickPush && std::abs(x) >= std::abs(y)) want = x < 0 ? Key::Left : Key::Right;
+    else if (std::abs(y) >= kStickPush) want = y < 0 ? Key::Up : Key::Down;
+  }
+  if (want == pad.held) return;
+  const Key was = std::exchange(pad.held, want);
+  if (want != Key::Other) pad.nextRepeat = RunLoop::main().now() + kRepeatDelay;
+  if (was != Key::Other) padKey(was, false, false);
+  if (want != Key::Other) {
+    setPadActive(true);
+    padKey(want, true, false);
+  }
+}
+
+void Input::repeatPadKeys() {
+  if (pads_.empty()) return;
+  const double now = RunLoop::main().now();
+  for (std::size_t i = 0; i < pads_.size(); ++i) {
+    if (pads_[i].held == Key::Other || now < pads_[i].nextRepeat) continue;
+    // One repeat a pump at most: a clock that jumped does not make a burst.
+    pads_[i].nextRepeat = std::max(pads_[i].nextRepeat + kRepeatInterval, now);
+    padKey(pads_[i].held, true, true);
+  }
+}
+
+void Input::padKey(Key key, bool down, bool repeat) {
+  KeyEvent k;
+  k.key = key;
+  k.code = codeFor(key);
+  k.repeat = repeat;
+  k.pad = true;
+  dispatchKey(k, down);
+}
+
+void Input::setPadActive(bool on) {
+  if (padActive_ == on) return;
+  padActive_ = on;
+  SDL_ShowCursor(on ? SDL_DISABLE : SDL_ENABLE);
 }
 
 // ---- injected input ----

@@ -8,9 +8,17 @@
 //     through one table of the keys the game names; a key press no listener took goes back to the
 //     display (F11 and F fullscreen, Ctrl + and Ctrl - window scale);
 //   - typed text reaches the key listeners while text input is on, and a mouse move with no
-//     button down is told to them (KeyListener::pointerMoved).
-// Further kinds of input (game controllers) are translated here too, beside these; to steer menus
-// and dialogs they send key events (arrows, Return, Escape) like the keyboard (see ui/Overlay.h).
+//     button down is told to them (KeyListener::pointerMoved);
+//   - game controllers (any that SDL's game-controller layer maps, plugged in before or during the
+//     game) become the same key events, marked KeyEvent::pad: the d-pad and the left stick (past
+//     a dead zone, one step a push, repeating while held) the arrows, the south button Return,
+//     the east button and Back/Select Escape, Start P. While a pad is in use the mouse cursor is
+//     hidden; a mouse move shows it again. A pad unplugged is told to every KeyListener.
+//     Mappings come from SDL's own database, SDL_GAMECONTROLLERCONFIG (SDL reads it) and an
+//     optional gamecontrollerdb.txt in the config folder (platform/Paths.h). As SDL does by
+//     default, pads act only while the window has the focus (tests set
+//     SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS). Where SDL has no controller support (no udev,
+//     CI) there are simply no pads.
 //
 // Tests queue input through the inject...() functions (Display forwards its own to them); it is
 // delivered by the display's next pumpEvents().
@@ -41,6 +49,7 @@ struct KeyEvent {
   bool shift = false;
   bool ctrl = false;
   bool alt = false;
+  bool pad = false;     // sent by a game controller's button or stick (see Input)
 };
 
 // The digit (1..9) of a key of the numeric keypad, whatever the Num Lock state; 0 for any other key.
@@ -55,6 +64,8 @@ class KeyListener {
   virtual bool keyUp(const KeyEvent&) { return false; }
   // UTF-8 text typed while text input is on (Display::startTextInput).
   virtual bool textInput(const std::string&) { return false; }
+  // A game controller was unplugged (every listener is told).
+  virtual void padRemoved() {}
   // The mouse moved with no button down: a keyboard highlight may step aside. Every listener is told.
   virtual void pointerMoved() {}
 };
@@ -84,7 +95,43 @@ class Input {
   void injectFinger(FingerPhase phase, std::int64_t finger, float nx, float ny);
   void injectKey(bool down, Key key, int code, bool ctrl, Scancode scancode);
 
+  // Game controllers. The display opens them once its window is up and closes them before it goes.
+  void openPads();
+  void closePads();
+  // Adds the mappings of the config folder's gamecontrollerdb.txt (none when it is absent);
+  // openPads does this first. Returns the number of mappings added.
+  int loadPadMappings();
+  // Controllers open now.
+  int padCount() const { return static_cast<int>(pads_.size()); }
+  // True from a pad's first button or push until the mouse moves.
+  bool padActive() const { return padActive_; }
+  // Repeats the held direction of each pad when due (the display's event pump calls it).
+  void repeatPadKeys();
+
+  // A held direction repeats after this long, then at this interval (seconds).
+  static constexpr double kRepeatDelay = 0.4;
+  static constexpr double kRepeatInterval = 0.12;
+  // How far the stick must lean (of 32767) to count as a push, and how far back it must come to
+  // count as let go.
+  static constexpr int kStickPush = 16000;
+  static constexpr int kStickRelease = 10000;
+
  private:
+  struct Pad {
+    std::int32_t id = -1;      // SDL's joystick instance id
+    void* controller = nullptr;  // SDL_GameController*
+    Key held = Key::Other;     // the direction held (d-pad or stick), Key::Other for none
+    double nextRepeat = 0.0;
+  };
+  void padAdded(int deviceIndex);
+  void padRemovedEvent(std::int32_t id);
+  void padButton(std::int32_t id, int button, bool down);
+  // The direction of a pad now: its d-pad, else its stick; holds, releases and presses arrows.
+  void padDirection(Pad& pad);
+  void padKey(Key key, bool down, bool repeat);
+  void setPadActive(bool on);
+  Pad* findPad(std::int32_t id);
+
   void handleMouse(int phase, float px, float py);
   void handleFinger(int phase, std::int64_t finger, float nx, float ny);
   bool dispatchKey(const KeyEvent& e, bool down);
@@ -95,6 +142,9 @@ class Input {
   bool textInput_ = false;
   bool mouseDown_ = false;
   std::vector<KeyListener*> keyListeners_;
+  bool padsOpen_ = false;
+  bool padActive_ = false;
+  std::vector<Pad> pads_;
 };
 
 }  // namespace peckish::platform

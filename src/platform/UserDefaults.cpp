@@ -1,13 +1,7 @@
 #include "platform/UserDefaults.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <set>
 #include <utility>
@@ -16,6 +10,7 @@
 #include "core/Log.h"
 #include "platform/FileLock.h"
 #include "platform/Paths.h"
+#include "platform/SafeFile.h"
 
 namespace peckish::platform {
 namespace {
@@ -72,47 +67,6 @@ std::map<std::string, std::string> parseAll(const std::string& text) {
   return values;
 }
 
-// The file as found: read whole, absent, or there but unreadable (errno in `error`).
-struct FileText {
-  enum class Status { Read, Absent, Failed } status = Status::Absent;
-  std::string text;
-  int error = 0;
-  mode_t mode = 0644;
-};
-
-FileText readWhole(const std::string& path) {
-  FileText f;
-  int fd;
-  do {
-    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) {
-    if (errno == ENOENT || errno == ENOTDIR) return f;
-    f.status = FileText::Status::Failed;
-    f.error = errno;
-    return f;
-  }
-  struct stat st{};
-  if (::fstat(fd, &st) == 0) f.mode = st.st_mode & 07777;
-  char buf[4096];
-  for (;;) {
-    const ssize_t n = ::read(fd, buf, sizeof buf);
-    if (n > 0) {
-      f.text.append(buf, static_cast<size_t>(n));
-    } else if (n == 0) {
-      break;
-    } else if (errno != EINTR) {
-      f.status = FileText::Status::Failed;
-      f.error = errno;
-      ::close(fd);
-      return f;
-    }
-  }
-  ::close(fd);
-  f.status = FileText::Status::Read;
-  return f;
-}
-
 // The file's text with the given changes made: a changed key's first line takes the new value (its
 // other lines go), a removed key's lines go, every other line stays byte for byte, and keys new to
 // the file go in before the first line whose key sorts after them (a file kept in key order stays so).
@@ -155,53 +109,7 @@ std::string applyChanges(const std::string& text, const std::map<std::string, st
   return out;
 }
 
-bool writeAll(int fd, const std::string& text) {
-  size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
 }  // namespace
-
-bool replaceFile(const std::string& path, const std::string& text, mode_t mode, std::string& reason) {
-  std::string temporary = path + ".XXXXXX";
-  const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-  if (fd < 0) {
-    reason = std::strerror(errno);
-    return false;
-  }
-  ::fchmod(fd, mode);  // mkostemp makes it private; keep the mode the settings had
-  if (!writeAll(fd, text) || ::fsync(fd) != 0) {
-    reason = std::strerror(errno);
-    ::close(fd);
-    ::unlink(temporary.c_str());
-    return false;
-  }
-  if (::close(fd) != 0 || ::rename(temporary.c_str(), path.c_str()) != 0) {
-    reason = std::strerror(errno);
-    ::unlink(temporary.c_str());
-    return false;
-  }
-  const size_t slash = path.rfind('/');
-  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-  const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    // Some file systems cannot sync a folder (EINVAL); the rename stands there as it does anywhere.
-    const bool synced = ::fsync(dir) == 0 || errno == EINVAL;
-    if (!synced) reason = std::strerror(errno);
-    ::close(dir);
-    return synced;
-  }
-  reason = std::strerror(errno);
-  return false;
-}
 
 UserDefaults::UserDefaults() = default;
 
@@ -226,7 +134,7 @@ void UserDefaults::load() {
   unsaved_.clear();
   unreadable_ = false;
   saveFailureShown_ = false;
-  const FileText file = readWhole(filePath());
+  const FileText file = readWholeFile(filePath());
   if (file.status == FileText::Status::Failed) {
     unreadable_ = true;
     tellUnreadable(std::strerror(file.error));
@@ -255,7 +163,7 @@ void UserDefaults::save() {
     reason = errno == EWOULDBLOCK ? "another copy of the game holds it" : std::strerror(errno);
     return failed();
   }
-  const FileText current = readWhole(path);
+  const FileText current = readWholeFile(path);
   if (current.status == FileText::Status::Failed) {
     unreadable_ = true;
     tellUnreadable(std::strerror(current.error));

@@ -9,7 +9,6 @@
 // are written back as they were. When a save fails the old file stays as it was, the change lives on
 // in memory (and goes out with the next save that succeeds), and the player is told once. A file
 // that exists but cannot be read is never written over in that run.
-#include <sys/types.h>
 
 #include <map>
 #include <mutex>
@@ -17,12 +16,6 @@
 #include <string>
 
 namespace peckish::platform {
-
-// Puts `text` in place of the file at `path` in one step: a new file beside it, every write, the
-// sync and the close checked, renamed over the old one, the folder synced. On failure the old file
-// is untouched, nothing is left behind, and `reason` says what went wrong. Every file the game keeps
-// for the player is written this way.
-bool replaceFile(const std::string& path, const std::string& text, mode_t mode, std::string& reason);
 
 class UserDefaults {
  public:

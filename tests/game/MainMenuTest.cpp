@@ -7,6 +7,7 @@
 #include "engine/render/Label.h"
 #include "game/WebPage.h"
 #include "platform/Config.h"
+#include "platform/TextRaster.h"
 #include "ui/NavigationBar.h"
 #include "ui/WebView.h"
 
@@ -60,25 +61,69 @@ TEST_F(MainMenuTest, PlayFadesToANewGameAtLevelOne) {
   EXPECT_EQ(actions, std::vector<std::string>{"startGame"});
 }
 
-TEST_F(MainMenuTest, HighScoresOpensTheScorePageUntilBack) {
+TEST_F(MainMenuTest, HighScoresShowsTheLocalTableAndOpensTheOnlineOneOnlyOnItsButton) {
+  // Two games already played on this machine.
+  platform::HighScoreTable::standard().add("Ann", 900, 5);
+  platform::HighScoreTable::standard().add("Zo\xC3\xAB", 1200, 6);
   launch();
   tapItem(1);
   EXPECT_EQ(actions, std::vector<std::string>{"scores"});
+  settle();
+  ASSERT_NE(scoresLayer(), nullptr);
+  EXPECT_TRUE(openedURLs().empty());
+  ASSERT_EQ(scoresLayer()->rows().size(), 2u);
+  EXPECT_EQ(shownName(0), "Zo\xC3\xAB");
+  EXPECT_EQ(scoresLayer()->rows()[0][2]->string(), "1200");
+  EXPECT_EQ(shownName(1), "Ann");
+  EXPECT_EQ(scoresLayer()->highlightedRow(), -1);
+  // The online table: its button, through the window, opens the page as the menu item used to.
+  Menu* buttons = scoresLayer()->menu();
+  ASSERT_EQ(buttons->children().size(), 2u);
+  const Vec2 online = buttons->children()[0].node->position();
+  tap(online.x, online.y);
   ASSERT_EQ(openedURLs().size(), 1u);
   EXPECT_EQ(openedURLs()[0], "http://scores.example:8080/highscores/public/index.php?gid=3");
   EXPECT_EQ(app->currentView(), app->webPage());
   EXPECT_EQ(app->webPage()->titleItem()->title(), "High Scores");
-  EXPECT_EQ(app->webPage()->webView()->url(), openedURLs()[0]);
   EXPECT_EQ(app->webPage()->webView()->statusText(), "The page is open in your web browser.");
-  // The panel takes the taps while it is up; the menu keeps running underneath.
-  tapItem(0);
-  EXPECT_EQ(director->nextScene(), nullptr);
-  frames(3, 0.1);
-  EXPECT_NE(menuLayer(), nullptr);
-  key(platform::Key::Escape);  // Back
+  key(platform::Key::Escape);  // the page's Back
   EXPECT_EQ(app->currentView(), nullptr);
-  tapItem(0);  // the menu answers again
+  ASSERT_NE(scoresLayer(), nullptr);
+  // Escape on the table: back to the menu, which answers again.
+  key(platform::Key::Escape);
+  settle();
+  EXPECT_EQ(scoresLayer(), nullptr);
+  ASSERT_NE(menuLayer(), nullptr);
+  tapItem(0);
   EXPECT_NE(director->nextScene(), nullptr);
+  EXPECT_EQ(openedURLs().size(), 1u);
+}
+
+TEST(HighScoresLayerTest, LongNamesAreCutToFitWithAnEllipsis) {
+  auto repeat = [](const std::string& s, int n) {
+    std::string out;
+    for (int i = 0; i < n; ++i) out += s;
+    return out;
+  };
+  struct Case {
+    std::string name;
+    size_t unit;  // bytes of each character
+    bool whole;
+  } cases[] = {{"Ann", 1, true}, {std::string(256, 'W'), 1, false}, {repeat("\xC3\xA9", 128), 2, false},
+               {repeat("\xE2\x82\xAC", 85), 3, false}};
+  for (const Case& c : cases) {
+    const std::string shown = HighScoresLayer::fitName(c.name, 200.f, "Marker Felt", 16.f);
+    if (c.whole) {
+      EXPECT_EQ(shown, c.name);
+      continue;
+    }
+    ASSERT_GE(shown.size(), 4u) << c.name;
+    const size_t kept = shown.size() - 3;
+    EXPECT_EQ(shown.substr(kept), "\xE2\x80\xA6") << c.name;
+    EXPECT_EQ(kept % c.unit, 0u) << "cut inside a character: " << c.name;
+    EXPECT_EQ(c.name.compare(0, kept, shown, 0, kept), 0) << c.name;
+    EXPECT_LE(platform::measureString(shown, "Marker Felt", 16.f).width, 200.f) << c.name;
+  }
 }
 
 TEST_F(MainMenuTest, BuyMoreOpensTheBuyPage) {
@@ -89,7 +134,7 @@ TEST_F(MainMenuTest, BuyMoreOpensTheBuyPage) {
   EXPECT_EQ(openedURLs()[0], "http://scores.example:8080/highscores/public/buymore.php");
   EXPECT_EQ(app->webPage()->titleItem()->title(), "Buy More");
   // Showing the other page while one is up replaces it.
-  menuLayer()->scores();
+  app->showOnlineScores();
   EXPECT_EQ(app->webPage()->titleItem()->title(), "High Scores");
   app->switchBack();
   EXPECT_EQ(app->currentView(), nullptr);

@@ -9,6 +9,7 @@
 #include "engine/menu/Menu.h"
 #include "engine/menu/MenuItem.h"
 #include "engine/transitions/TransitionRegistry.h"
+#include "game/HighScoresLayer.h"
 #include "game/PickupLines.h"
 #include "game/SettingsScreen.h"
 #include "game/SoundSettings.h"
@@ -175,6 +176,8 @@ TEST_F(SettingsTest, ReducedMotionTurnsEveryTransitionOfTheGameIntoAShortFade) {
          tapButton(alert(), 0);
        }},
       {"game to menu", 1.0, [this] { game()->menu(); }},
+      {"menu to high scores", 0.5, [this] { menuLayer()->scores(); }},
+      {"high scores to menu", 0.5, [] { HighScoresLayer::running()->back(); }},
   };
   for (bool reduced : {false, true}) {
     // Remembered from an earlier run: in effect from the start.

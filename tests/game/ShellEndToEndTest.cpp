@@ -63,13 +63,22 @@ TEST_F(ShellEndToEndTest, AGameFromTheMenuToTheHighScoreTable) {
   EXPECT_EQ(rows[0].player, "Ann");
   EXPECT_EQ(rows[0].gid, 3);
   EXPECT_EQ(rows[0].score, score);
+  // The local table with the game under the name sent; the online one only on its button.
+  EXPECT_TRUE(openedURLs().empty());
+  for (int i = 0; i < 20; ++i) turn(0.1);
+  ASSERT_NE(scoresLayer(), nullptr);
+  ASSERT_EQ(scoresLayer()->highlightedRow(), 0);
+  EXPECT_EQ(shownName(0), "Ann");
+  EXPECT_EQ(scoresLayer()->rows()[0][2]->string(), std::to_string(score));
+  scoresLayer()->online();
   ASSERT_FALSE(openedURLs().empty());
   EXPECT_EQ(openedURLs().back(), server.baseUrl() + "/highscores/public/index.php?gid=3");
-  for (int i = 0; i < 20; ++i) turn(0.1);
-  EXPECT_NE(menuLayer(), nullptr);
   EXPECT_EQ(app->currentView(), app->webPage());
   key(platform::Key::Escape);  // Back
   EXPECT_EQ(app->currentView(), nullptr);
+  key(platform::Key::Escape);  // and from the table to the menu
+  for (int i = 0; i < 20; ++i) turn(0.1);
+  EXPECT_NE(menuLayer(), nullptr);
 
   // The next start of the application offers the name that was sent.
   platform::Application::sharedApplication()->terminate();

@@ -16,12 +16,14 @@
 #include <vector>
 
 #include "audio/AudioMute.h"
+#include "engine/render/Label.h"
 #include "engine/scene/Director.h"
 #include "engine/scene/Scene.h"
 #include "engine/scene/Scheduler.h"
 #include "engine/transitions/Transition.h"
 #include "game/GameNode.h"
 #include "game/GameServices.h"
+#include "game/HighScoresLayer.h"
 #include "game/MainMenu.h"
 #include "game/PeckishAppDelegate.h"
 #include "game/Positions.h"
@@ -29,6 +31,7 @@
 #include "game/State.h"
 #include "platform/Application.h"
 #include "platform/Display.h"
+#include "platform/HighScoreTable.h"
 #include "platform/RunLoop.h"
 #include "platform/UserDefaults.h"
 #include "platform/Window.h"
@@ -64,6 +67,7 @@ class ShellTest : public ::testing::Test {
     dataDir = pattern;
     dataEnv = std::make_unique<ScopedEnv>("PECKISH_DATA_DIR", dataDir);
     platform::UserDefaults::standard().reload();
+    platform::HighScoreTable::standard().reload();
     resetEngine();
     previousStart = PeckishAppDelegate::setAnalyticsStart([this] { journal.push_back("analytics start"); });
     previousStop = PeckishAppDelegate::setAnalyticsStop([this] { journal.push_back("analytics stop"); });
@@ -187,6 +191,10 @@ class ShellTest : public ::testing::Test {
       if (auto* m = dynamic_cast<MainMenu*>(e.node.get())) return m;
     return nullptr;
   }
+  // The high-score table kept on the machine, when it is the running scene.
+  static HighScoresLayer* scoresLayer() { return HighScoresLayer::running(); }
+  // The name shown in a row of that table.
+  static std::string shownName(int row) { return scoresLayer()->rows().at(static_cast<size_t>(row)).at(1)->string(); }
   static ui::AlertView* alert() { return ui::AlertView::frontmost(); }
   static int alertCount() { return static_cast<int>(ui::AlertView::visibleAlerts().size()); }
   std::vector<std::string> openedURLs() const { return platform::Application::sharedApplication()->openedURLs(); }

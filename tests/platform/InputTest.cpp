@@ -4,7 +4,13 @@
 
 #include <SDL.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
 #include "PlatformTestSupport.h"
+#include "support/VirtualPad.h"
 #include "platform/Application.h"
 #include "platform/Notifications.h"
 #include "platform/RunLoop.h"
@@ -228,6 +234,145 @@ TEST_F(InputTest, EveryNamedKeyArrivesAsItselfAndTheKeypadEnterAsReturn) {
   named.push_back(platform::Key::Return);
   EXPECT_EQ(listener.downs, named);
   display->removeKeyListener(&listener);
+}
+
+// A game controller plugged in while the game runs speaks in keys marked as the pad's: its buttons
+// by one table, the d-pad and the stick an arrow a push (the stick past its dead zone, and held
+// until it comes back near the middle), repeating while held. The cursor hides while it is used,
+// unplugging it is told to the listeners, and the config folder's gamecontrollerdb.txt makes a
+// joystick SDL does not know a controller.
+TEST_F(InputTest, ControllersPlugInAndSpeakInPadKeys) {
+  using platform::Key;
+  struct Listener : platform::KeyListener {
+    std::vector<std::string> log;
+    int removed = 0;
+    bool keyDown(const platform::KeyEvent& e) override { return record("down", e); }
+    bool keyUp(const platform::KeyEvent& e) override { return record("up", e); }
+    void padRemoved() override { ++removed; }
+    bool record(const char* how, const platform::KeyEvent& e) {
+      static const char* const names[] = {"Other", "Escape", "Return", "Backspace", "Tab", "Space", "Left",
+                                          "Right", "Up",    "Down",   "F",         "M",   "P",     "F11"};
+      log.push_back(std::string(how) + " " + names[static_cast<int>(e.key)] + (e.repeat ? " again" : "") +
+                    (e.pad ? "" : " (not the pad's)"));
+      return true;
+    }
+    std::vector<std::string> take() { return std::exchange(log, {}); }
+  } listener;
+  using Log = std::vector<std::string>;
+  platform::FakeClock clock;
+  platform::RunLoop::main().setClock(&clock);
+  display->addKeyListener(&listener);
+  const int before = display->padCount();
+
+  auto pad = std::make_unique<VirtualPad>();
+  ASSERT_TRUE(pad->attached()) << SDL_GetError();
+  EXPECT_EQ(display->padCount(), before + 1);
+  EXPECT_FALSE(display->padActive());
+
+  const struct {
+    SDL_GameControllerButton button;
+    Log keys;
+  } buttons[] = {
+      {SDL_CONTROLLER_BUTTON_A, {"down Return", "up Return"}},
+      {SDL_CONTROLLER_BUTTON_B, {"down Escape", "up Escape"}},
+      {SDL_CONTROLLER_BUTTON_BACK, {"down Escape", "up Escape"}},
+      {SDL_CONTROLLER_BUTTON_START, {"down P", "up P"}},
+      {SDL_CONTROLLER_BUTTON_DPAD_UP, {"down Up", "up Up"}},
+      {SDL_CONTROLLER_BUTTON_DPAD_RIGHT, {"down Right", "up Right"}},
+      {SDL_CONTROLLER_BUTTON_X, {}},
+      {SDL_CONTROLLER_BUTTON_LEFTSHOULDER, {}},
+  };
+  for (const auto& b : buttons) {
+    SCOPED_TRACE(SDL_GameControllerGetStringForButton(b.button));
+    pad->press(b.button);
+    EXPECT_EQ(listener.take(), b.keys);
+  }
+  EXPECT_TRUE(display->padActive());
+  EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
+
+  // Held: one arrow, then repeats after the delay, until let go.
+  pad->hold(SDL_CONTROLLER_BUTTON_DPAD_LEFT, true);
+  display->pumpEvents();
+  clock.advance(platform::Input::kRepeatDelay - 0.05);
+  display->pumpEvents();
+  EXPECT_EQ(listener.take(), (Log{"down Left"}));
+  clock.advance(0.05);
+  display->pumpEvents();
+  clock.advance(platform::Input::kRepeatInterval);
+  display->pumpEvents();
+  display->pumpEvents();
+  pad->hold(SDL_CONTROLLER_BUTTON_DPAD_LEFT, false);
+  display->pumpEvents();
+  EXPECT_EQ(listener.take(), (Log{"down Left again", "down Left again", "up Left"}));
+
+  // The stick, lean by lean.
+  const struct {
+    SDL_GameControllerAxis axis;
+    Sint16 value;
+    Log keys;
+  } leans[] = {
+      {SDL_CONTROLLER_AXIS_LEFTX, 9000, {}},  // within the dead zone
+      {SDL_CONTROLLER_AXIS_LEFTX, 20000, {"down Right"}},
+      {SDL_CONTROLLER_AXIS_LEFTX, 32767, {}},  // the same push
+      {SDL_CONTROLLER_AXIS_LEFTX, 12000, {}},  // not yet back
+      {SDL_CONTROLLER_AXIS_LEFTX, 3000, {"up Right"}},
+      {SDL_CONTROLLER_AXIS_LEFTY, -30000, {"down Up"}},
+      {SDL_CONTROLLER_AXIS_LEFTX, -32768, {}},  // the first direction pushed stays until let go
+      {SDL_CONTROLLER_AXIS_LEFTY, 0, {"up Up", "down Left"}},
+      {SDL_CONTROLLER_AXIS_LEFTX, 0, {"up Left"}},
+      {SDL_CONTROLLER_AXIS_RIGHTX, 32767, {}},  // the right stick moves nothing
+      {SDL_CONTROLLER_AXIS_LEFTY, 25000, {"down Down"}},
+      {SDL_CONTROLLER_AXIS_LEFTY, 0, {"up Down"}},
+  };
+  for (const auto& l : leans) {
+    SCOPED_TRACE(std::string(SDL_GameControllerGetStringForAxis(l.axis)) + " " + std::to_string(l.value));
+    pad->lean(l.axis, l.value);
+    display->pumpEvents();
+    EXPECT_EQ(listener.take(), l.keys);
+  }
+
+  // The mouse moving shows the cursor again.
+  display->injectMouseMotion(100, 100);
+  display->pumpEvents();
+  EXPECT_FALSE(display->padActive());
+  EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
+
+  // Unplugged while a direction is held: the arrow is let go, the listeners are told once.
+  pad->hold(SDL_CONTROLLER_BUTTON_DPAD_DOWN, true);
+  display->pumpEvents();
+  pad->unplug();
+  display->pumpEvents();
+  display->pumpEvents();
+  EXPECT_EQ(listener.take(), (Log{"down Down", "up Down"}));
+  EXPECT_EQ(listener.removed, 1);
+  EXPECT_EQ(display->padCount(), before);
+
+  // A joystick SDL has no mapping for is no controller, until the config folder's file maps it.
+  char folder[] = "/tmp/peckish-pads-XXXXXX";
+  ASSERT_NE(::mkdtemp(folder), nullptr);
+  ::setenv("PECKISH_DATA_DIR", folder, 1);
+  pad = std::make_unique<VirtualPad>(SDL_JOYSTICK_TYPE_UNKNOWN, "Unknown stick");
+  ASSERT_TRUE(pad->attached());
+  EXPECT_EQ(display->padCount(), before);
+  const std::string guid = pad->guid();
+  pad.reset();
+  display->pumpEvents();
+  std::filesystem::create_directories(std::string(folder) + "/config");
+  std::ofstream(std::string(folder) + "/config/gamecontrollerdb.txt")
+      << "# our own stick\n" << guid << ",Unknown stick,a:b3,b:b2,start:b0,platform:Linux,\n";
+  EXPECT_EQ(display->loadPadMappings(), 1);
+  pad = std::make_unique<VirtualPad>(SDL_JOYSTICK_TYPE_UNKNOWN, "Unknown stick");
+  EXPECT_EQ(display->padCount(), before + 1);
+  pad->hold(static_cast<SDL_GameControllerButton>(3), true);  // the stick's fourth button is its south
+  display->pumpEvents();
+  EXPECT_EQ(listener.take(), (Log{"down Return"}));
+  pad.reset();
+  display->pumpEvents();
+  ::unsetenv("PECKISH_DATA_DIR");
+  std::filesystem::remove_all(folder);
+
+  display->removeKeyListener(&listener);
+  platform::RunLoop::main().setClock(nullptr);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <sstream>
 #include <string>
 
+#include "FileSizeLimit.h"
 #include "core/Log.h"
 #include "platform/Settings.h"
 #include "platform/UserDefaults.h"
@@ -24,27 +25,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using platform::UserDefaults;
-
-// While alive, no regular file of this process may grow past `bytes` (writes fail with EFBIG).
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    ::getrlimit(RLIMIT_FSIZE, &previous_);
-    previousHandler_ = ::signal(SIGXFSZ, SIG_IGN);
-    const rlimit limit{bytes, previous_.rlim_max};
-    ::setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~FileSizeLimit() {
-    ::setrlimit(RLIMIT_FSIZE, &previous_);
-    ::signal(SIGXFSZ, previousHandler_);
-  }
-  FileSizeLimit(const FileSizeLimit&) = delete;
-  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
- private:
-  rlimit previous_{};
-  sighandler_t previousHandler_ = SIG_DFL;
-};
 
 // Runs `change` in a second copy of the game: a child process holding the settings as this one
 // last read them.
