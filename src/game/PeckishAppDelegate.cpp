@@ -58,11 +58,11 @@ BackgroundSoundManager* music() {
 // The question about sharing: what would leave the machine, where to, and that it can be undone.
 constexpr const char* kConsentTitle = "Share play statistics?";
 std::string consentMessage() {
-  return "Peckish can send the names of your play events (a game started, a page opened), your locale, the "
+  return "Peckish can send the names of your play events (a game started, a page opened), your locale, your "
          "system and machine type and a random number made for this installation to " +
          platform::analyticsHost() +
-         ". Never your name, the name on your scores, your location or any file. You can change this at any time "
-         "in the settings (Settings in the main menu).";
+         ". Never your name, your scores, your location or any file. You can change this at any time in the "
+         "settings.";
 }
 constexpr int kShareButton = 0;
 // How long the main menu shows before the question comes over it.

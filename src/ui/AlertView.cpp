@@ -42,14 +42,20 @@ int AlertView::addButtonWithTitle(const std::string& title) {
 
 void AlertView::layout() {
   titleImage_.set(title_, kFont, 20.f, kInner, 1);
-  messageImage_.set(message_, kFont, 15.f, kInner, 1);
   const int n = numberOfButtons();
   const bool row = n <= 2;
   float buttonsHeight = 0.f;
   if (n > 0) buttonsHeight = row ? kRowButtonHeight : n * kColumnButtonHeight + (n - 1) * 6.f;
-  float height = kPad + titleImage_.size().height + kGap;
-  if (!message_.empty()) height += messageImage_.size().height + kGap;
-  height += kPad / 2 + buttonsHeight + kPad;
+  float height = 0.f;
+  // A message too long for the screen at 15 points is set smaller, down to 11, rather than run
+  // under the buttons or off the top.
+  for (float size = 15.f;; size -= 1.f) {
+    messageImage_.set(message_, kFont, size, kInner, 1);
+    height = kPad + titleImage_.size().height + kGap;
+    if (!message_.empty()) height += messageImage_.size().height + kGap;
+    height += kPad / 2 + buttonsHeight + kPad;
+    if (height <= 320.f - 8.f || size <= 11.f) break;
+  }
   const float left = 240.f - kBoxWidth / 2;
   const float bottom = std::max(4.f, 160.f - height / 2);
   box_ = CGRectMake(left, bottom, kBoxWidth, height);

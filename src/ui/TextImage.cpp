@@ -21,7 +21,16 @@ void TextImage::set(const std::string& text, const std::string& font, float size
   maxWidth_ = maxWidth;
   alignment_ = alignment;
   const CGSize m = platform::measureString(text, font, size, maxWidth);
-  size_ = CGSizeMake(std::ceil(maxWidth > 0.f ? std::max(maxWidth, m.width) : m.width) + 2.f, std::ceil(m.height) + 2.f);
+  const float width = std::ceil(maxWidth > 0.f ? std::max(maxWidth, m.width) : m.width) + 2.f;
+  // The texture is rasterised at the content scale, where hinted glyphs and lines differ a little
+  // from their size at one pixel a point: a paragraph may wrap into one more line there. The box is
+  // made tall enough for that layout too, or its last line would be cut off.
+  float height = m.height;
+  if (const float scale = currentContentScale(); scale > 1.f) {
+    const CGSize at = platform::measureString(text, font, size * scale, maxWidth > 0.f ? width * scale : 0.f);
+    height = std::max(height, at.height / scale);
+  }
+  size_ = CGSizeMake(width, std::ceil(height) + 2.f);
   texture_ = nullptr;
   dirty_ = false;
 }

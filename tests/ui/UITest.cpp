@@ -6,6 +6,7 @@
 
 #include "engine/menu/Menu.h"
 #include "engine/menu/MenuItem.h"
+#include "engine/render/DisplayMetrics.h"
 #include "engine/scene/Director.h"
 #include "engine/scene/Layer.h"
 #include "engine/scene/Scene.h"
@@ -15,10 +16,12 @@
 #include "platform/Display.h"
 #include "platform/GLES.h"
 #include "platform/RunLoop.h"
+#include "platform/TextRaster.h"
 #include "platform/Window.h"
 #include "ui/AlertView.h"
 #include "ui/NavigationBar.h"
 #include "ui/Overlay.h"
+#include "ui/TextImage.h"
 #include "ui/TextField.h"
 #include "ui/WebView.h"
 
@@ -440,6 +443,45 @@ TEST_F(UITest, TheWebViewHandsThePageToTheBrowser) {
   EXPECT_EQ(platform::Application::sharedApplication()->openedURLs(),
             std::vector<std::string>{"http://127.0.0.1:9/highscores/public/index.php?gid=3"});
   EXPECT_EQ(view->statusText(), "The page is open in your web browser.");
+}
+
+// A dialog's paragraph keeps every line at every content scale: rasterised at 2x, 3x or 4x the
+// hinted glyphs may wrap into one line more than at one pixel a point, and the text's box must
+// hold that line too. Drawn into the box, the text shows as many lines of ink as drawn unbounded.
+TEST(TextImageLines, AParagraphKeepsItsLastLineAtEveryScale) {
+  auto inkLines = [](const std::vector<uint8_t>& px, unsigned w, unsigned h) {
+    int lines = 0;
+    bool inLine = false;
+    for (unsigned y = 0; y < h; ++y) {
+      bool ink = false;
+      for (unsigned x = 0; x < w && !ink; ++x) ink = px[size_t(y) * w + x] > 64;
+      if (ink && !inLine) ++lines;
+      inLine = ink;
+    }
+    return lines;
+  };
+  const std::string texts[] = {
+      "You have 2 minutes to hit as many roosters as your can.  You get bonus points for hitting roosters "
+      "consecutively without missing. You get 2 extra seconds and double points for hitting 2 at once. If you "
+      "hit a chicken you will lose 10% of your score.",
+      "Peckish can send the names of your play events (a game started, a page opened), your locale, your system "
+      "and machine type and a random number made for this installation to 127.0.0.1:8765. Never your name, your "
+      "scores, your location or any file. You can change this at any time in the settings."};
+  for (const float scale : {1.f, 2.f, 3.f, 4.f}) {
+    feedDisplayMetrics(CGRectMake(0, 0, 320, 480), true, scale);
+    for (const std::string& text : texts) {
+      ui::TextImage image;
+      image.set(text, "Arial", 15.f, 256.f, 1);
+      const CGSize box{image.size().width * scale, image.size().height * scale};
+      const unsigned w = unsigned(box.width), h = unsigned(box.height);
+      std::vector<uint8_t> fitted(size_t(w) * h, 0), unbounded(size_t(w) * h * 2, 0);
+      platform::drawString(text, fitted.data(), w, h, box, 1, "Arial", 15.f * scale);
+      platform::drawString(text, unbounded.data(), w, h * 2, CGSize{box.width, box.height * 2}, 1, "Arial",
+                           15.f * scale);
+      EXPECT_EQ(inkLines(fitted, w, h), inkLines(unbounded, w, h * 2)) << "scale " << scale << ": " << text;
+    }
+  }
+  clearDisplayMetrics();
 }
 
 }  // namespace
