@@ -3,7 +3,7 @@
 //
 // gameNode() builds a new scene holding a fresh game: the board background (z 1), the HUD (z 2)
 // and a GameNode (z 3). Callers hand it to the Director inside a fade:
-//   director->replaceScene(FadeTransition::transitionWithDuration(1.0, gameNode()));
+//   director->replaceScene(sceneTransition("FadeTransition", 1.0, gameNode()));
 //
 // GameNode runs the two-minute game: its tick() runs the clock down and, once per level interval,
 // popSprite() places a rooster or the girl in a free hole, which rises, holds and sinks. Touches

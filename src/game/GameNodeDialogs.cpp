@@ -7,6 +7,7 @@
 #include "core/Log.h"
 #include "engine/scene/Director.h"
 #include "engine/transitions/Transition.h"
+#include "engine/transitions/TransitionRegistry.h"
 #include "game/GameNode.h"
 #include "game/MainMenu.h"
 #include "game/PeckishAppDelegate.h"
@@ -122,7 +123,7 @@ void GameNode::alertViewClickedButtonAtIndex(Object* alert, int index) {
     if (director) director->resume();
     if (index == 0) {
       takeAwayNameField(this);
-      if (director) director->replaceScene(FadeTransition::transitionWithDuration(0.5, gameNode()));
+      if (director) director->replaceScene(sceneTransition("FadeTransition", 0.5, gameNode()));
     } else if (index == 2) {
       menu();
     }
@@ -206,7 +207,7 @@ void GameNode::showHighScores() {
 void GameNode::menu() {
   takeAwayNameField(this);
   if (Director* director = Director::sharedDirector())
-    director->replaceScene(FadeTransition::transitionWithDuration(1.0, mainMenu()));
+    director->replaceScene(sceneTransition("FadeTransition", 1.0, mainMenu()));
 }
 
 }  // namespace peckish

@@ -9,6 +9,7 @@
 #include "engine/scene/Director.h"
 #include "engine/scene/Scene.h"
 #include "engine/transitions/Transition.h"
+#include "engine/transitions/TransitionRegistry.h"
 #include "game/MainMenu.h"
 #include "game/PeckishAppDelegate.h"
 #include "platform/HighScoreTable.h"
@@ -134,7 +135,7 @@ void HighScoresLayer::online() {
 void HighScoresLayer::back() {
   Ref<Scene> scene = Scene::node();
   scene->add(MainMenu::node(), 0);
-  Director::sharedDirector()->replaceScene(FadeTransition::transitionWithDuration(0.5, scene));
+  Director::sharedDirector()->replaceScene(sceneTransition("FadeTransition", 0.5, scene));
 }
 
 HighScoresLayer* HighScoresLayer::running() {

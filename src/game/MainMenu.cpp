@@ -10,6 +10,7 @@
 #include "engine/render/Texture2D.h"  // before Sprite.h, which needs the complete type
 #include "engine/render/Sprite.h"
 #include "engine/transitions/Transition.h"
+#include "engine/transitions/TransitionRegistry.h"
 #include "game/GameNode.h"
 #include "game/GameServices.h"
 #include "game/PeckishAppDelegate.h"
@@ -27,15 +28,16 @@ Ref<Scene> mainMenu() {
 }
 
 MainMenu::MainMenu() {
-  MenuItem::setFontSize(24);
+  MenuItem::setFontSize(kFontSize);
   MenuItem::setFontName("Marker Felt");
   Ref<MenuItem> playItem = MenuItem::itemFromString("Play", this, &MainMenu::play);
   Ref<MenuItem> scoresItem = MenuItem::itemFromString("High Scores", this, &MainMenu::scores);
   Ref<MenuItem> instructItem = MenuItem::itemFromString("Instructions", this, &MainMenu::instruct);
   Ref<MenuItem> tellItem = MenuItem::itemFromString("Tell a Friend", this, &MainMenu::tell);
   Ref<MenuItem> buyItem = MenuItem::itemFromString("Buy More", this, &MainMenu::buy);
-  Menu::setOffsetY(-30);
-  Ref<Menu> menu = Menu::menuWithItems(playItem, scoresItem, instructItem, tellItem, buyItem);
+  Ref<MenuItem> settingsItem = MenuItem::itemFromString("Settings", this, &MainMenu::settings);
+  Menu::setOffsetY(kOffsetY);
+  Ref<Menu> menu = Menu::menuWithItems(playItem, scoresItem, instructItem, tellItem, buyItem, settingsItem);
   menu_ = menu.get();
   Ref<Sprite> background = Sprite::spriteFromFile("MenuBackground.png");
   background->setTransformAnchor(vzero);
@@ -51,7 +53,7 @@ void MainMenu::onEnter() {
 }
 
 void MainMenu::play() {
-  Director::sharedDirector()->replaceScene(FadeTransition::transitionWithDuration(1.0, gameNode()));
+  Director::sharedDirector()->replaceScene(sceneTransition("FadeTransition", 1.0, gameNode()));
 }
 
 void MainMenu::scores() {
@@ -60,6 +62,10 @@ void MainMenu::scores() {
 
 void MainMenu::buy() {
   if (PeckishAppDelegate* app = PeckishAppDelegate::current()) app->showBuyMore();
+}
+
+void MainMenu::settings() {
+  if (PeckishAppDelegate* app = PeckishAppDelegate::current()) app->showSettings();
 }
 
 void MainMenu::instruct() {

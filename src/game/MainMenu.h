@@ -1,6 +1,7 @@
 #pragma once
-// The main menu: the background picture and a column of five items, "Play", "High Scores",
-// "Instructions", "Tell a Friend" and "Buy More" (Marker Felt 24, menu offset -30).
+// The main menu: the background picture and a column of six items, "Play", "High Scores",
+// "Instructions", "Tell a Friend", "Buy More" and "Settings" (Marker Felt 20, menu offset -28: the
+// column fits the sign of the picture).
 //
 //   director->runScene(mainMenu());   // plays a pickup line first
 #include <string>
@@ -24,6 +25,9 @@ class MainMenu : public Layer {
       "hit a chicken you will lose 10% of your score.";
   static constexpr const char* kMailSubject = "Check out PECKISH the funniest game on the iPhone!";
 
+  static constexpr int kFontSize = 20;
+  static constexpr int kOffsetY = -28;
+
   MainMenu();
   ~MainMenu() override;
   static Ref<MainMenu> node() { return make<MainMenu>(); }
@@ -31,12 +35,13 @@ class MainMenu : public Layer {
   // Layer behaviour, then the menu music.
   void onEnter() override;
 
-  // The five items' operations.
+  // The six items' operations.
   void play();      // fade (1 s) to a new game
   void scores();    // the high-score page
   void instruct();  // the rules in an alert
   void tell();      // a pre-filled e-mail
   void buy();       // the buy-more page
+  void settings();  // the settings screen over the menu
 
   Menu* menu() const { return menu_; }
 

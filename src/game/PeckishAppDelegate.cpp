@@ -17,6 +17,7 @@
 #include "engine/scene/Director.h"
 #include "engine/scene/Scene.h"
 #include "engine/transitions/Transition.h"
+#include "engine/transitions/TransitionRegistry.h"
 #include "game/Autoplay.h"
 #include "game/GameNode.h"
 #include "game/GameServices.h"
@@ -25,6 +26,7 @@
 #include "game/MainMenu.h"
 #include "game/PadPlay.h"
 #include "game/PickupLines.h"
+#include "game/SettingsScreen.h"
 #include "game/SoundSettings.h"
 #include "game/WebPage.h"
 #include "platform/Config.h"
@@ -60,7 +62,7 @@ std::string consentMessage() {
          "system and machine type and a random number made for this installation to " +
          platform::analyticsHost() +
          ". Never your name, your scores, your location or any file. You can change this at any time in the "
-         "settings (S on the main menu).";
+         "settings.";
 }
 constexpr int kShareButton = 0;
 // How long the main menu shows before the question comes over it.
@@ -118,6 +120,7 @@ PeckishAppDelegate::~PeckishAppDelegate() {
   }
   // On the way out: the banner and the touch block go, the music stays held.
   if (userPaused_) liftPlayerPause(false);
+  if (settings_) settings_->setClosedCall({});
   if (platform::Display* d = platform::Display::shared()) {
     d->removeKeyListener(this);
     d->setSettingsObserver({});
@@ -183,9 +186,9 @@ void PeckishAppDelegate::askWhenTheMenuShows() {
   platform::RunLoop& loop = platform::RunLoop::main();
   loop.invalidateTimer(std::exchange(askTimer_, 0));
   if (terminated_) return;
-  // Never over a game (its clock would run on behind the question), a page or another dialog: the
+  // Never over a game (its clock would run on behind the question), a page, the settings or a dialog: the
   // question waits until the menu is back on its own.
-  if (!mainMenuShowing() || currentView_ || ui::isModalShown()) {
+  if (!mainMenuShowing() || currentView_ || settings_ || ui::isModalShown()) {
     askTimer_ = loop.addTimer(kAskDelay, false, Callback<void()>(this, &PeckishAppDelegate::askWhenTheMenuShows));
     return;
   }
@@ -215,6 +218,7 @@ void PeckishAppDelegate::applicationDidFinishLaunching(platform::Application& ap
   director->setFollowsScreenScale(true);
   director->setAnimationInterval(frameInterval(options_));
   if (options_.mute) setAudioMuted(true);
+  setReducedMotion(platform::rememberedReducedMotion());
   applyRememberedSoundSettings();
   // 5-6. Effects and pickup lines.
   sfx_ = SoundEffectManager::sharedManager();
@@ -239,9 +243,10 @@ void PeckishAppDelegate::applicationDidFinishLaunching(platform::Application& ap
     ui::claimKeyboard();
     // The player's window settings are remembered for the next start whenever they change.
     // Only what changed is written: a scale given on the command line stays this run's own.
-    d->setSettingsObserver([d, fullscreen = d->fullscreen(), scale = d->scale()]() mutable {
+    d->setSettingsObserver([this, d, fullscreen = d->fullscreen(), scale = d->scale()]() mutable {
       if (d->fullscreen() != fullscreen) platform::rememberFullscreen(fullscreen = d->fullscreen());
       if (d->scale() != scale) platform::rememberScale(scale = d->scale());
+      if (settings_) settings_->refresh();
     });
   }
   runFirstScene(app);
@@ -305,7 +310,7 @@ void PeckishAppDelegate::playRandomPickupLine() {
 void PeckishAppDelegate::showScores(const std::string& highlight) {
   logAnalyticsAction("scores");
   if (Director::exists())
-    Director::sharedDirector()->replaceScene(FadeTransition::transitionWithDuration(0.5, highScoresScene(highlight)));
+    Director::sharedDirector()->replaceScene(sceneTransition("FadeTransition", 0.5, highScoresScene(highlight)));
 }
 
 void PeckishAppDelegate::showOnlineScores() {
@@ -359,6 +364,7 @@ bool PeckishAppDelegate::keyDown(const platform::KeyEvent& e) {
   using platform::Key;
   if (e.pad && padPlayKey(runningGame(), e)) return true;
   if (e.repeat || e.ctrl || e.alt) return false;
+  if (settings_ && e.key != Key::M) return false;
   // In a game the letter block only taps, whatever letter the layout types with its keys.
   if (inLetterBlock(e)) {
     if (GameNode* game = runningGame()) {
@@ -366,14 +372,10 @@ bool PeckishAppDelegate::keyDown(const platform::KeyEvent& e) {
       return true;
     }
   }
-  // S on the main menu (nothing laid over it, no dialog): the question about sharing again.
-  if (e.key == Key::Other && e.code == 's' && !e.shift && !ui::isModalShown() && !currentView_ && mainMenuShowing()) {
-    askAnalyticsConsent();
-    return true;
-  }
   switch (e.key) {
     case Key::M:
       platform::rememberMute(toggleAudioMuted());
+      if (settings_) settings_->refresh();
       return true;
     case Key::P:
       if (!Director::exists() || ui::isModalShown()) return false;
@@ -399,6 +401,10 @@ bool PeckishAppDelegate::keyDown(const platform::KeyEvent& e) {
     default:
       break;
   }
+  if (e.code == 'o' && userPaused_ && !ui::isModalShown()) {
+    showSettings();
+    return true;
+  }
   const int hole = holeForKey(e);
   if (hole < 0) return false;
   GameNode* game = runningGame();
@@ -419,7 +425,7 @@ bool PeckishAppDelegate::pauseGame() {
   d->pause();
   d->setTouchesBlocked(true);
   if (BackgroundSoundManager* m = music()) m->pause();
-  if (!pauseBanner_) pauseBanner_ = ui::Banner::create("Paused", "Press P to continue");
+  if (!pauseBanner_) pauseBanner_ = ui::Banner::create("Paused", "Press P to continue, O for settings");
   pauseBanner_->show();
   return true;
 }
@@ -435,6 +441,22 @@ void PeckishAppDelegate::resumeGame() {
   if (!userPaused_) return;
   liftPlayerPause();
   if (Director::exists()) Director::sharedDirector()->resume();
+}
+
+void PeckishAppDelegate::showSettings() {
+  if (settings_ || !Director::exists() || Director::sharedDirector()->nextScene()) return;
+  settings_ = SettingsScreen::open(Callback<void()>(this, &PeckishAppDelegate::settingsClosed));
+  if (!settings_ || !userPaused_) return;
+  // Over the player's pause: the game stays stopped underneath, the screen takes the touches.
+  Director::sharedDirector()->setTouchesBlocked(false);
+  if (pauseBanner_) pauseBanner_->dismiss();
+}
+
+void PeckishAppDelegate::settingsClosed() {
+  settings_ = nullptr;
+  if (!userPaused_) return;
+  if (Director::exists()) Director::sharedDirector()->setTouchesBlocked(true);
+  if (pauseBanner_) pauseBanner_->show();
 }
 
 }  // namespace peckish

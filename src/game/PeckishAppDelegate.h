@@ -18,15 +18,18 @@
 // anything of the analytics client runs (no record, queue file, identifier or connection before):
 // --analytics on|off for this run > DO_NOT_TRACK (off) > --headless or --autoplay runs (off) > the
 // player's remembered answer > undecided: off, and the question ("Share" / "Don't share", Escape
-// declines) once the first main menu shows in a real window. S on the main menu asks again.
+// declines) once the first main menu shows in a real window. The settings screen changes it later.
 //
-// Keys (dialogs on screen are asked first): S on the main menu asks about sharing, Escape in a game
-// opens the restart dialog (on the high-score table it goes back to the main menu), M toggles
+// Keys (dialogs on screen are asked first): Escape in a game opens the restart dialog (on the
+// high-score table it goes back to the main menu), M toggles
 // the audio mute (remembered, as the display's fullscreen and scale are: platform/Settings.h
 // keeps them in the user defaults whenever the player changes them), the keypad and the letter block tap the holes (game/KeyboardPlay.h), and P is
 // the player's pause of a running game: the Director paused, every touch held back at the
 // Director, the music held, and "Paused" / "Press P to continue" over the game until P again (or
-// Escape, which goes on to the restart dialog). Outside a running game P does nothing.
+// Escape, which goes on to the restart dialog). Outside a running game P does nothing. O in that
+// pause, like "Settings" in the main menu, lays the settings screen over the game; leaving it
+// (Escape, Back) finds the game still paused. While the screen is up only M of the shell's keys
+// counts.
 // A game controller plays the board (game/PadPlay.h); its Start is P, its Back/Select Escape, and
 // a controller unplugged during a game makes the player's pause.
 //
@@ -48,6 +51,7 @@ class BackgroundSoundManager;
 class WebPage;
 class Autoplay;
 class GameNode;
+class SettingsScreen;
 namespace platform {
 class View;
 }
@@ -134,11 +138,16 @@ class PeckishAppDelegate : public platform::ApplicationDelegate, public platform
   bool isPlayerPaused() const { return userPaused_; }
   ui::Banner* pauseBanner() const { return pauseBanner_.get(); }
 
+  // The settings screen over the running scene (nothing while a scene change is on its way).
+  void showSettings();
+  SettingsScreen* settingsScreen() const { return settings_.get(); }
+
  private:
   void runFirstScene(platform::Application& app);
   // Ends the player's pause without resuming the Director; the music too unless the application
   // is on its way out.
   void liftPlayerPause(bool resumeMusic = true);
+  void settingsClosed();
   void startAnalytics();
   void consentAnswered(Object* alert, int button);
   void askWhenTheMenuShows();
@@ -151,6 +160,7 @@ class PeckishAppDelegate : public platform::ApplicationDelegate, public platform
   Ref<platform::View> currentView_;
   Ref<Autoplay> bot_;
   Ref<ui::Banner> pauseBanner_;
+  Ref<SettingsScreen> settings_;
   Ref<ui::AlertView> consentAlert_;
   std::uint64_t askTimer_ = 0;  // the question's timer on the main run loop
   std::string lastPickupLine_;

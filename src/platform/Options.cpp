@@ -201,7 +201,7 @@ std::string usageText(const std::string& program) {
          "\n"
          "Privacy:\n"
          "Play statistics go to the analytics server only with the player's consent: the first start\n"
-         "with a window asks once (S on the main menu asks again); runs with --headless or\n"
+         "with a window asks once (the settings screen changes the answer); runs with --headless or\n"
          "--autoplay never ask and share nothing unless --analytics on. What is sent: the play\n"
          "events by name, the locale, the system and machine type, and a random identifier of this\n"
          "installation; never the player name, a score's name, the location or any file.\n"

@@ -42,6 +42,8 @@ void applyRememberedSettings(Options& o) {
 void rememberMute(bool muted) { remember(kMuteSetting, muted ? 1 : 0); }
 void rememberFullscreen(bool on) { remember(kFullscreenSetting, on ? 1 : 0); }
 void rememberScale(int scale) { remember(kScaleSetting, scale); }
+void rememberReducedMotion(bool on) { remember(kReducedMotionSetting, on ? 1 : 0); }
+bool rememberedReducedMotion() { return remembered(kReducedMotionSetting, 0, 1).value_or(0) != 0; }
 
 int rememberedVolume(const char* key) {
   const std::optional<int> v = remembered(key, 0, 100);

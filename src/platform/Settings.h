@@ -16,6 +16,8 @@ namespace peckish::platform {
 inline constexpr const char* kMuteSetting = "mute";
 inline constexpr const char* kFullscreenSetting = "fullscreen";
 inline constexpr const char* kScaleSetting = "scale";
+// Scene changes as a short fade and nothing on screen shaking or flashing (the settings screen).
+inline constexpr const char* kReducedMotionSetting = "reduced-motion";
 // The sound settings: each volume in percent (0 to 100, a multiple of 10; 100 when never set), and
 // the captions of the spoken lines as "on", "off" or "auto" ("auto" when never set).
 inline constexpr const char* kMusicVolumeSetting = "music-volume";
@@ -33,6 +35,9 @@ void applyRememberedSettings(Options& options);
 void rememberMute(bool muted);
 void rememberFullscreen(bool on);
 void rememberScale(int scale);
+void rememberReducedMotion(bool on);
+// The remembered wish for reduced motion; off when none is remembered.
+bool rememberedReducedMotion();
 std::optional<bool> rememberedAnalyticsConsent();
 void rememberAnalyticsConsent(bool share);
 

@@ -36,19 +36,19 @@ class MainMenuTest : public ShellTest {
   std::unique_ptr<ScopedEnv> base;
 };
 
-TEST_F(MainMenuTest, FiveItemsInAColumn) {
+TEST_F(MainMenuTest, SixItemsInAColumn) {
   launch();
   ASSERT_NE(menuLayer(), nullptr);
-  const char* texts[] = {"Play", "High Scores", "Instructions", "Tell a Friend", "Buy More"};
-  const float ys[] = {207, 176, 145, 114, 83};
-  ASSERT_EQ(menuLayer()->menu()->children().size(), 5u);
-  for (int i = 0; i < 5; ++i) {
+  const char* texts[] = {"Play", "High Scores", "Instructions", "Tell a Friend", "Buy More", "Settings"};
+  const float ys[] = {213, 186, 159, 132, 105, 78};
+  ASSERT_EQ(menuLayer()->menu()->children().size(), 6u);
+  for (int i = 0; i < 6; ++i) {
     EXPECT_EQ(item(i)->label()->string(), texts[i]);
     EXPECT_EQ(item(i)->position().x, 240.f) << texts[i];
     EXPECT_EQ(item(i)->position().y, ys[i]) << texts[i];
   }
   EXPECT_EQ(MenuItem::fontName(), "Marker Felt");
-  EXPECT_EQ(MenuItem::fontSize(), 24);
+  EXPECT_EQ(MenuItem::fontSize(), 20);
 }
 
 TEST_F(MainMenuTest, PlayFadesToANewGameAtLevelOne) {

@@ -249,7 +249,7 @@ TEST_F(ShellLaunchTest, ThePlayersPauseHoldsEveryTouchAndTheMusicAndOnlyPLiftsIt
   ASSERT_NE(app->pauseBanner(), nullptr);
   EXPECT_TRUE(app->pauseBanner()->isVisible());
   EXPECT_EQ(app->pauseBanner()->headline(), "Paused");
-  EXPECT_EQ(app->pauseBanner()->line(), "Press P to continue");
+  EXPECT_EQ(app->pauseBanner()->line(), "Press P to continue, O for settings");
   ASSERT_TRUE(BackgroundSoundManager::exists());  // OpenAL's null device stands in for a sound card
   BackgroundSoundManager* music = BackgroundSoundManager::shared();
   EXPECT_NE(music->currentTrack().find("GameMusic.mp3"), std::string::npos);

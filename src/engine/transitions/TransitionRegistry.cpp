@@ -1,10 +1,14 @@
 #include "engine/transitions/TransitionRegistry.h"
 
+#include <algorithm>
+
 #include "engine/transitions/Transition.h"
 
 namespace peckish {
 
 namespace {
+
+bool gReducedMotion = false;
 
 template <class T>
 Ref<TransitionScene> makeKind(double duration, Ref<Scene> scene) {
@@ -32,6 +36,17 @@ const std::vector<TransitionKind>& transitionKinds() {
       {"SlideInBTransition", &makeKind<SlideInBTransition>},
   };
   return kinds;
+}
+
+void setReducedMotion(bool on) { gReducedMotion = on; }
+bool reducedMotion() { return gReducedMotion; }
+
+Ref<TransitionScene> sceneTransition(std::string_view kind, double duration, Ref<Scene> scene) {
+  if (gReducedMotion)
+    return FadeTransition::transitionWithDuration(std::min(duration, kReducedMotionFade), std::move(scene));
+  for (const TransitionKind& k : transitionKinds())
+    if (kind == k.name) return k.make(duration, std::move(scene));
+  return FadeTransition::transitionWithDuration(duration, std::move(scene));
 }
 
 }  // namespace peckish
