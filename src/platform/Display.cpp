@@ -639,6 +639,8 @@ void Display::windowKey(const KeyEvent& k) {
     const SDL_Keycode c = k.code;
     if (c == SDLK_PLUS || c == SDLK_EQUALS || c == SDLK_KP_PLUS) setScale(options_.scale + 1);
     if (c == SDLK_MINUS || c == SDLK_KP_MINUS) setScale(options_.scale - 1);
+    // Ctrl+Q quits as closing the window does (by the letter the layout types there).
+    if (c == SDLK_q) injectQuit();
   }
 }
 

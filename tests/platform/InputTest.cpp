@@ -171,6 +171,23 @@ TEST_F(InputTest, LosingFocusOrMinimisingCancelsTouchesAndResignsActive) {
   platform::RunLoop::main().resetStop();
 }
 
+// Ctrl+Q ends the run as closing the window does; Q alone is a key like any other.
+TEST_F(InputTest, CtrlQQuitsAsClosingTheWindowDoes) {
+  auto* app = platform::Application::sharedApplication();
+  app->reset();
+  display->injectKey(true, platform::Key::Other, SDLK_q, false, platform::Scancode(SDL_SCANCODE_Q));
+  display->injectKey(false, platform::Key::Other, SDLK_q, false, platform::Scancode(SDL_SCANCODE_Q));
+  display->pumpEvents();
+  display->pumpEvents();
+  EXPECT_FALSE(platform::RunLoop::main().stopped());
+  display->injectKey(true, platform::Key::Other, SDLK_q, true, platform::Scancode(SDL_SCANCODE_Q));
+  display->pumpEvents();
+  display->pumpEvents();
+  EXPECT_TRUE(platform::RunLoop::main().stopped());
+  app->reset();
+  platform::RunLoop::main().resetStop();
+}
+
 TEST_F(InputTest, KeyListenersAreAskedNewestFirstAndCanTakeTheFullscreenKeys) {
   struct Listener : platform::KeyListener {
     bool take = false;
