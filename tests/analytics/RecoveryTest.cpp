@@ -88,7 +88,8 @@ TEST_F(RecoveryTest, AnAnswerArrivingWhileTerminationWritesBackLeavesTheBatchInO
   // The answer to the batch's exchange can come as soon as the batch is back in the queue.
   std::thread answer([&] {
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (queue().empty() || queue().front().action != "r0") {
+    // One read of the queue a turn: it changes under us, so empty() and front() must see the same rows.
+    for (auto rows = queue(); rows.empty() || rows.front().action != "r0"; rows = queue()) {
       if (std::chrono::steady_clock::now() > end) break;
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
