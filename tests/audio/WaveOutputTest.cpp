@@ -126,17 +126,24 @@ class WaveOutput : public ::testing::Test {
     ASSERT_TRUE(writeTone(dir.file("Line.wav"), SF_FORMAT_WAV, 22050, 1, 22050, 330.0));
   }
 
-  // Seconds of the scenario's output louder than 1 % of full scale, and its peak.
-  struct Heard {
-    double seconds = 0, peak = 0;
-  };
-  Heard heardIn(const std::string& scenario) {
+  // Runs the scenario in a child process whose OpenAL writes what it plays into a mono 22,050 Hz
+  // wave file; returns that file's path.
+  std::string playedInto(const std::string& scenario) {
     const std::string wave = dir.file(scenario + ".out.wav");
     const std::string conf = dir.file(scenario + ".conf");
     std::ofstream(conf) << "[general]\ndrivers = wave\nfrequency = 22050\nchannels = mono\n"
                         << "sample-type = int16\ndither = false\n"
                         << "[wave]\nfile = " << wave << "\n";
     runChild(scenario, "ALSOFT_CONF=" + conf);
+    return wave;
+  }
+
+  // Seconds of the scenario's output louder than 1 % of full scale, and its peak.
+  struct Heard {
+    double seconds = 0, peak = 0;
+  };
+  Heard heardIn(const std::string& scenario) {
+    const std::string wave = playedInto(scenario);
     SF_INFO info{};
     SNDFILE* sf = sf_open(wave.c_str(), SFM_READ, &info);
     Heard heard;
@@ -157,12 +164,7 @@ class WaveOutput : public ::testing::Test {
 
   // Runs the scenario in a child process and returns the peak level of what it played.
   double peakOf(const std::string& scenario) {
-    const std::string wave = dir.file(scenario + ".out.wav");
-    const std::string conf = dir.file(scenario + ".conf");
-    std::ofstream(conf) << "[general]\ndrivers = wave\nfrequency = 22050\nchannels = mono\n"
-                        << "sample-type = int16\ndither = false\n"
-                        << "[wave]\nfile = " << wave << "\n";
-    runChild(scenario, "ALSOFT_CONF=" + conf);
+    const std::string wave = playedInto(scenario);
     long frames = 0;
     const double peak = peckish::testing::peakOf(wave, &frames);
     EXPECT_GT(frames, 22050 / 4) << "the writer ran while the child played";
